@@ -1,0 +1,57 @@
+// Installing and removing the MPEG Layer-3 ACM driver for the Wine tests (see
+// Mp3DriverInstall.h). Compiled into every test of this folder; empty outside
+// Windows.
+#ifdef _WIN32
+#include "Mp3DriverInstall.h"
+
+#include <windows.h>
+
+namespace mp3driver {
+namespace {
+
+const wchar_t kDrivers32[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+const wchar_t kCache[] = L"Software\\Microsoft\\AudioCompressionManager\\DriverCache\\";
+
+std::wstring systemCopy() {
+  wchar_t dir[MAX_PATH];
+  UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir, n) + L"\\" + kFileName;
+}
+
+void dropCache() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kCache) + kValueName).c_str()); }
+
+}  // namespace
+
+std::wstring winePath(const std::string& hostPath) {
+  std::wstring w = L"Z:";
+  for (char c : hostPath) w += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return w;
+}
+
+bool install(const std::string& builtDriver) {
+  if (!CopyFileW(winePath(builtDriver).c_str(), systemCopy().c_str(), FALSE)) return false;
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const std::wstring data = kFileName;
+  LONG r = RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          DWORD((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  dropCache();
+  return r == ERROR_SUCCESS;
+}
+
+bool uninstall() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, kValueName);
+    RegCloseKey(key);
+  }
+  dropCache();
+  DeleteFileW(systemCopy().c_str());
+  return GetFileAttributesW(systemCopy().c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace mp3driver
+#endif

@@ -1,0 +1,27 @@
+// Installs and removes our MPEG Layer-3 ACM driver in the Wine prefix the way
+// a codec is set up on Windows: the file in the system folder, a Drivers32
+// value "msacm.*" naming it, and no stale DriverCache entry (the ACM caches a
+// driver's format tags under its value name and a stale entry hides it).
+// The ACM reads Drivers32 when msacm32 loads, so only processes started after
+// an install see the driver. Windows only.
+#pragma once
+#ifdef _WIN32
+
+#include <string>
+
+namespace mp3driver {
+
+// The value name under Drivers32 and the file name in the system folder.
+constexpr const wchar_t* kValueName = L"msacm.vidmp3";
+constexpr const wchar_t* kFileName = L"vidmp3.acm";
+
+// A host path ("/work/...") as Wine sees it ("Z:\work\...").
+std::wstring winePath(const std::string& hostPath);
+// Copies the built driver (host path) into the system folder and registers it.
+bool install(const std::string& builtDriver);
+// Removes the registration, the cache entry and the copy; true when none is left.
+bool uninstall();
+
+}  // namespace mp3driver
+
+#endif
