@@ -16,7 +16,8 @@ public:
   // Return the number of bytes moved (short at the end; never throws for that).
   virtual int Read(void* buffer, int count) = 0;
   virtual int Write(const void* buffer, int count) = 0;
-  // Returns the new position.
+  // Returns the new position. A position before the start raises EStreamError
+  // (a position past the end is allowed; writing there fills the gap).
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual int64_t Size();
   virtual void SetSize(int64_t size) = 0;
@@ -43,6 +44,8 @@ public:
   void LoadFromStream(TStream& source);
   void SaveToStream(TStream& dest);
   void LoadFromFile(const AnsiString& path);
+  // Every SaveToFile of the framework writes "<path>.~tmp" and moves it over
+  // the file only when complete: a failed save leaves the old file.
   void SaveToFile(const AnsiString& path);
 
 private:
@@ -65,6 +68,9 @@ enum : uint16_t {
 };
 
 // A file opened by name (CP936). Raises EFOpenError when it cannot be opened.
+// On Windows a reader (fmOpenRead without share bits) shares read, write and
+// delete, so a recording still being written can be read; writers, fmCreate
+// included, let others read. Explicit fmShare* bits are honoured.
 class TFileStream : public TStream {
 public:
   TFileStream(const AnsiString& path, uint16_t mode);

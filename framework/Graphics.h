@@ -38,9 +38,16 @@ public:
   int Height() const;
   void SetWidth(int w);
   void SetHeight(int h);
+  // Resizing keeps the top-left part of the picture; new area is white, as in
+  // the framework's bitmaps. A new bitmap is empty and pf32bit. Sides above
+  // 32768 raise EInvalidGraphic.
   void SetSize(int w, int h);
   TPixelFormat PixelFormat() const;
-  void SetPixelFormat(TPixelFormat pf);  // pf8bit, pf15bit, pf16bit, pf24bit, pf32bit
+  // pf8bit, pf15bit, pf16bit, pf24bit, pf32bit (pfDevice means pf32bit); the
+  // pixels are converted. Towards pf8bit each pixel takes the nearest colour
+  // of the palette (a new 8-bit bitmap's palette is 3-3-2 levels of red,
+  // green, blue). Other formats raise EInvalidGraphic.
+  void SetPixelFormat(TPixelFormat pf);
   int BitsPerPixel() const;
   // Bytes per row: width x bits rounded up to 4 bytes.
   int Stride() const;
@@ -80,6 +87,7 @@ public:
 
   struct Impl;
 private:
+  void Reshape(int w, int h, TPixelFormat pf);
   std::unique_ptr<Impl> impl_;
 };
 
@@ -90,9 +98,21 @@ public:
   void LoadFromStream(TStream& stream, int length);  // exactly length bytes
   void SaveToStream(TStream& stream) const;
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
-  void SetBytes(std::vector<uint8_t> bytes) { bytes_ = std::move(bytes); }
+  void SetBytes(std::vector<uint8_t> bytes) { bytes_ = std::move(bytes); handle_.reset(); }
   bool Empty() const { return bytes_.empty(); }
+
+#ifdef _WIN32
+  // An HICON made from the first image of the bytes (CreateIconFromResourceEx),
+  // kept by the icon until its bytes change; null when the bytes are not an
+  // icon. Do not destroy it.
+  void* Handle() const;
+  // Replaces the bytes with the .ico form of an icon or cursor (32-bit colour
+  // and its mask; a monochrome cursor stays 1-bit). The handle stays the
+  // caller's. Raises EInvalidGraphic when the handle gives no picture.
+  void SetHandle(void* icon);
+#endif
 
 private:
   std::vector<uint8_t> bytes_;
+  mutable std::shared_ptr<void> handle_;  // Win32: the HICON of Handle()
 };

@@ -22,10 +22,15 @@ public:
   void DecodeTo(TBitmap& bitmap) const;
   int Width() const { return width_; }
   int Height() const { return height_; }
-  const std::vector<uint8_t>& Data() const { return data_; }
+  // The JPEG file image; a picture given by Assign is compressed here with the
+  // quality in force at the time of the call.
+  const std::vector<uint8_t>& Data() const;
+  bool Empty() const { return width_ == 0 || height_ == 0; }
 
 private:
-  std::vector<uint8_t> data_;
+  mutable std::vector<uint8_t> data_;
+  mutable int encodedQuality_ = -1;  // quality of data_ when it came from Assign
+  std::vector<uint8_t> rgb_;         // the assigned picture, 3 bytes a pixel, top row first
   int width_ = 0;
   int height_ = 0;
 };

@@ -12,12 +12,15 @@
 AnsiString IntToStr(int value);
 AnsiString IntToStr(int64_t value);
 // Whole text must be a decimal integer (optional sign, surrounding blanks
-// allowed) that fits in 32 bits; raises EConvertError otherwise.
+// allowed) from -2147483648 to 2147483647; raises EConvertError otherwise
+// (no hexadecimal, no trailing text).
 int StrToInt(const AnsiString& text);
 int StrToIntDef(const AnsiString& text, int fallback);
-// '.' is always the decimal separator, whatever the locale; raises EConvertError.
+// '.' is always the decimal separator, whatever the locale; raises EConvertError
+// (also on "inf", "nan" and values out of the double range).
 double StrToFloat(const AnsiString& text);
-// Shortest text that reads back to the same value, with '.' (15 significant digits).
+// Up to 15 significant digits, trailing zeros dropped, with '.': fixed notation
+// for exponents -5..14 ("0.5", "100", "0.00001"), else "1.5E-7", "1E20".
 AnsiString FloatToStr(double value);
 // Fixed decimals with '.', e.g. FormatFloatFixed(2.5, 2) == "2.50".
 AnsiString FormatFloatFixed(double value, int decimals);
@@ -39,6 +42,13 @@ bool DirectoryExists(const AnsiString& path);
 bool DeleteFile(const AnsiString& path);
 bool RenameFile(const AnsiString& from, const AnsiString& to);
 int64_t FileSizeOf(const AnsiString& path);  // -1 when the file cannot be read
+#ifdef _WIN32
+// <windows.h> turns DeleteFile into a macro (DeleteFileA or DeleteFileW):
+// these overloads keep a call on an AnsiString working whichever header came
+// first.
+bool DeleteFileA(const AnsiString& path);
+bool DeleteFileW(const AnsiString& path);
+#endif
 
 // Explicit code page 936 <-> UTF-16 conversion: every call into Win32 goes
 // through the W functions with these.
