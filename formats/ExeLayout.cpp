@@ -1,0 +1,281 @@
+// Field tables and load/store of the fixed EXE records. Each record also has
+// a layout of (offset, size) spans covering every stored byte, checked at
+// compile time to tile the record exactly, so a table that drifts from the
+// record's size does not build.
+#include "ExeLayout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct Span {
+  uint32_t offset, size;
+};
+
+// True when the spans follow each other without gap or overlap from 0 to total.
+template <std::size_t N>
+constexpr bool tiles(const Span (&t)[N], std::size_t total) {
+  uint32_t at = 0;
+  for (const auto& s : t) {
+    if (s.offset != at) return false;
+    at += s.size;
+  }
+  return at == total;
+}
+
+// True when the int32 fields are in increasing order, aligned and inside the record.
+template <class R, std::size_t N>
+constexpr bool fieldsInside(const Int32Field<R> (&t)[N], std::size_t total) {
+  uint32_t next = 0;
+  for (const auto& f : t) {
+    if (f.offset < next || f.offset % 4 != 0 || f.offset + 4 > total) return false;
+    next = f.offset + 4;
+  }
+  return true;
+}
+
+// ---- ExePlaySettings ------------------------------------------------------
+constexpr Int32Field<ExePlaySettings> kPlayFields[] = {
+    {0, &ExePlaySettings::backgroundColour},
+    {4, &ExePlaySettings::startMaximised},
+    {8, &ExePlaySettings::positionSpecified},
+    {12, &ExePlaySettings::windowX},
+    {16, &ExePlaySettings::windowY},
+    {20, &ExePlaySettings::standardFrame},
+    {24, &ExePlaySettings::loopPlay},
+    {28, &ExePlaySettings::autoZoom},
+    {32, &ExePlaySettings::exitAtEnd},
+    {36, &ExePlaySettings::showPlayTime},
+    {40, &ExePlaySettings::fullScreen},
+    {44, &ExePlaySettings::allowContextMenu},
+    {48, &ExePlaySettings::allowControlWindow},
+    {52, &ExePlaySettings::showControlWindowAtStart},
+    // 56: title, char[24]
+    {80, &ExePlaySettings::imageCodec},
+    {84, &ExePlaySettings::soundCodec},
+    {88, &ExePlaySettings::showInitProgress},
+    {92, &ExePlaySettings::hasMouseList},
+    {96, &ExePlaySettings::clickReminder},
+    {100, &ExePlaySettings::denoise},
+    {104, &ExePlaySettings::lowQuality},
+    // 108: reserved, 72 bytes
+};
+static_assert(fieldsInside(kPlayFields, ExePlaySettings::kSize));
+constexpr Span kPlayLayout[] = {{0, 56}, {56, 24}, {80, 28}, {108, 72}};
+static_assert(tiles(kPlayLayout, ExePlaySettings::kSize));
+static_assert(sizeof(kPlayFields) / sizeof(kPlayFields[0]) == 14 + 7);
+
+// ---- ExeTrailer -----------------------------------------------------------
+constexpr Int32Field<ExeTrailer> kTrailerFields[] = {
+    {0, &ExeTrailer::editProtectKey},
+    {4, &ExeTrailer::playPasswordKey},
+    // 8: reserved, 12 bytes
+    {20, &ExeTrailer::formatTag},
+    {24, &ExeTrailer::version},
+    {28, &ExeTrailer::playerSize},
+    // 32: magic, 12 bytes
+};
+static_assert(fieldsInside(kTrailerFields, ExeTrailer::kSize));
+constexpr Span kTrailerLayout[] = {{0, 8}, {8, 12}, {20, 12}, {32, 12}};
+static_assert(tiles(kTrailerLayout, ExeTrailer::kSize));
+
+// ---- MultiExeTrailer ------------------------------------------------------
+constexpr Int32Field<MultiExeTrailer> kMultiFields[] = {
+    {0, &MultiExeTrailer::formatTag},
+    {4, &MultiExeTrailer::version},
+    {8, &MultiExeTrailer::playerSize},
+    {12, &MultiExeTrailer::sectionCount},
+    {16, &MultiExeTrailer::editProtectKey},
+    {20, &MultiExeTrailer::playPasswordKey},
+    // 24: reserved, 32 bytes; 56: magic, 12 bytes
+};
+static_assert(fieldsInside(kMultiFields, MultiExeTrailer::kSize));
+constexpr Span kMultiLayout[] = {{0, 24}, {24, 32}, {56, 12}};
+static_assert(tiles(kMultiLayout, MultiExeTrailer::kSize));
+
+// ---- SectionRecord --------------------------------------------------------
+constexpr Int32Field<SectionRecord> kSectionFields[] = {
+    // 0: title, char[52]
+    {52, &SectionRecord::sectionStart},
+    {56, &SectionRecord::sectionEnd},
+    // 60: reserved, 20 bytes
+};
+static_assert(fieldsInside(kSectionFields, SectionRecord::kSize));
+constexpr Span kSectionLayout[] = {{0, 52}, {52, 8}, {60, 20}};
+static_assert(tiles(kSectionLayout, SectionRecord::kSize));
+
+// ---- CustomCaption --------------------------------------------------------
+constexpr Int32Field<CustomCaption> kCaptionFields[] = {
+    // 0: text, char[40], scrambled
+    {40, &CustomCaption::x},
+    {44, &CustomCaption::y},
+    {48, &CustomCaption::fontSize},
+    // 52: fontName, char[20]
+    {72, &CustomCaption::fontColour},
+    // 76..79: bold, italic, underline, strikeout (one byte each)
+};
+static_assert(fieldsInside(kCaptionFields, CustomCaption::kSize));
+constexpr Span kCaptionLayout[] = {{0, 40}, {40, 12}, {52, 20}, {72, 4}, {76, 4}};
+static_assert(tiles(kCaptionLayout, CustomCaption::kSize));
+
+// ---- FrameRect and the .exw tail -----------------------------------------
+constexpr Int32Field<FrameRect> kRectFields[] = {
+    {0, &FrameRect::left}, {4, &FrameRect::top}, {8, &FrameRect::right}, {12, &FrameRect::bottom}};
+static_assert(fieldsInside(kRectFields, FrameRect::kSize));
+constexpr Span kRectLayout[] = {{0, 16}};
+static_assert(tiles(kRectLayout, FrameRect::kSize));
+constexpr Span kExwLayout[] = {{0, 44}, {44, 4}, {48, 4}};
+static_assert(tiles(kExwLayout, ExwTail::kSize));
+
+bool magicAt(const uint8_t* p, const char* magic) { return std::memcmp(p, magic, 9) == 0; }
+
+void storeMagic(uint8_t* p, const char* magic) {
+  std::memset(p, 0, 12);
+  std::memcpy(p, magic, 9);
+}
+
+}  // namespace
+
+std::size_t cp936FitBytes(const std::string& text, std::size_t max) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto b = static_cast<uint8_t>(text[i]);
+    if (b == 0) break;  // the field ends at a NUL anyway
+    std::size_t w = (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    if (i + w > max) break;
+    i += w;
+  }
+  return i;
+}
+
+std::string loadFixedText(const uint8_t* field, std::size_t size) {
+  const void* nul = std::memchr(field, 0, size);
+  std::size_t n = nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - field) : size;
+  return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+void storeFixedText(uint8_t* field, std::size_t size, const std::string& text) {
+  std::memset(field, 0, size);
+  if (size == 0) return;
+  std::size_t n = cp936FitBytes(text, size - 1);
+  std::memcpy(field, text.data(), n);
+}
+
+void scrambleText40(uint8_t* text40) {
+  for (int i = 0; i < 40; ++i) text40[i] ^= static_cast<uint8_t>(100 - 4 * i);
+}
+
+ExePlaySettings ExePlaySettings::load(const uint8_t* p) {
+  ExePlaySettings s;
+  loadInt32Fields(s, p, kPlayFields);
+  s.title = loadFixedText(p + kTitleOffset, kTitleSize);
+  return s;
+}
+
+void ExePlaySettings::store(uint8_t* p) const {
+  std::memset(p, 0, kSize);
+  storeInt32Fields(*this, p, kPlayFields);
+  storeFixedText(p + kTitleOffset, kTitleSize, title);
+}
+
+bool ExeTrailer::hasMagic(const uint8_t* p) { return magicAt(p + kMagicOffset, kExeMagic); }
+
+ExeTrailer ExeTrailer::load(const uint8_t* p) {
+  ExeTrailer t;
+  loadInt32Fields(t, p, kTrailerFields);
+  return t;
+}
+
+void ExeTrailer::store(uint8_t* p) const {
+  std::memset(p, 0, kSize);
+  storeInt32Fields(*this, p, kTrailerFields);
+  storeMagic(p + kMagicOffset, kExeMagic);
+}
+
+bool MultiExeTrailer::hasMagic(const uint8_t* p) {
+  return magicAt(p + kMagicOffset, kMultiExeMagic) && p[kMagicOffset + 9] == 0;
+}
+
+MultiExeTrailer MultiExeTrailer::load(const uint8_t* p) {
+  MultiExeTrailer t;
+  loadInt32Fields(t, p, kMultiFields);
+  return t;
+}
+
+void MultiExeTrailer::store(uint8_t* p) const {
+  std::memset(p, 0, kSize);
+  storeInt32Fields(*this, p, kMultiFields);
+  storeMagic(p + kMagicOffset, kMultiExeMagic);
+}
+
+SectionRecord SectionRecord::load(const uint8_t* p) {
+  SectionRecord r;
+  loadInt32Fields(r, p, kSectionFields);
+  r.title = loadFixedText(p, kTitleSize);
+  return r;
+}
+
+void SectionRecord::store(uint8_t* p) const {
+  std::memset(p, 0, kSize);
+  storeInt32Fields(*this, p, kSectionFields);
+  storeFixedText(p, kTitleSize, title);
+}
+
+CustomCaption CustomCaption::load(const uint8_t* p) {
+  CustomCaption c;
+  loadInt32Fields(c, p, kCaptionFields);
+  uint8_t text[kTextSize];
+  std::memcpy(text, p, kTextSize);
+  scrambleText40(text);
+  // Older writers filled all 40 bytes without a NUL; that text is taken whole.
+  c.text = loadFixedText(text, kTextSize);
+  c.fontName = loadFixedText(p + kFontNameOffset, kFontNameSize);
+  c.bold = p[76];
+  c.italic = p[77];
+  c.underline = p[78];
+  c.strikeout = p[79];
+  return c;
+}
+
+void CustomCaption::store(uint8_t* p) const {
+  std::memset(p, 0, kSize);
+  storeFixedText(p, kTextSize, text);  // at most 39 bytes and a NUL
+  scrambleText40(p);
+  storeInt32Fields(*this, p, kCaptionFields);
+  storeFixedText(p + kFontNameOffset, kFontNameSize, fontName);
+  p[76] = bold;
+  p[77] = italic;
+  p[78] = underline;
+  p[79] = strikeout;
+}
+
+FrameRect FrameRect::load(const uint8_t* p) {
+  FrameRect r;
+  loadInt32Fields(r, p, kRectFields);
+  return r;
+}
+
+void FrameRect::store(uint8_t* p) const { storeInt32Fields(*this, p, kRectFields); }
+
+bool FrameRect::clipTo(int32_t width, int32_t height) {
+  left = std::max<int32_t>(left, 0);
+  top = std::max<int32_t>(top, 0);
+  right = std::min<int32_t>(right, width);
+  bottom = std::min<int32_t>(bottom, height);
+  return left < right && top < bottom;
+}
+
+ExwTail ExwTail::load(const uint8_t* p) {
+  ExwTail t;
+  t.trailer = ExeTrailer::load(p);
+  t.soundRecorded = getI32(p + 44);
+  t.addClickSounds = getI32(p + 48);
+  return t;
+}
+
+void ExwTail::store(uint8_t* p) const {
+  trailer.store(p);
+  putI32(p + 44, soundRecorded);
+  putI32(p + 48, addClickSounds);
+}
