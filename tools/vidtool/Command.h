@@ -3,8 +3,11 @@
 // and nothing else changes. Portable.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "Host.h"
 
 struct ToolCommand {
   using Run = int (*)(const std::vector<std::string>& args);
@@ -21,3 +24,14 @@ bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& b
 std::string takeOption(std::vector<std::string>& args, const std::string& name,
                        const std::string& fallback);
 bool takeFlag(std::vector<std::string>& args, const std::string& name);
+
+// Messages of the formats library go to stderr.
+struct StderrHost : FormatsHost {
+  void showMessage(const AnsiString& text) override {
+    std::fprintf(stderr, "message: %s\n", text.c_str());
+  }
+};
+
+// JSON forms of text: a quoted string, and a list line as a number when it is one.
+std::string jsonString(const AnsiString& s);
+std::string jsonValue(const AnsiString& s);

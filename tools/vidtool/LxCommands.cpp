@@ -12,34 +12,6 @@
 
 namespace {
 
-struct StderrHost : FormatsHost {
-  void showMessage(const AnsiString& text) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-};
-
-std::string jsonString(const AnsiString& s) {
-  std::string out = "\"";
-  for (unsigned char c : s.str()) {
-    if (c == '"' || c == '\\') out += '\\', out += char(c);
-    else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else out += char(c);
-  }
-  return out + "\"";
-}
-
-// A list line as a JSON number when it is one, else as a string.
-std::string jsonValue(const AnsiString& s) {
-  const std::string& t = s.str();
-  std::size_t i = (!t.empty() && t[0] == '-') ? 1 : 0;
-  if (i < t.size() && t.size() - i <= 9 && t.find_first_not_of("0123456789", i) == std::string::npos)
-    return t;
-  return jsonString(s);
-}
-
 int probe(const std::vector<std::string>& args) {
   if (args.size() != 1) return 2;
   StderrHost host;

@@ -18,6 +18,27 @@ ToolCommand::ToolCommand(const char* n, const char* u, Run r) : name(n), usage(u
   commands().push_back(this);
 }
 
+std::string jsonString(const AnsiString& s) {
+  std::string out = "\"";
+  for (unsigned char c : s.str()) {
+    if (c == '"' || c == '\\') out += '\\', out += char(c);
+    else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else out += char(c);
+  }
+  return out + "\"";
+}
+
+std::string jsonValue(const AnsiString& s) {
+  const std::string& t = s.str();
+  std::size_t i = (!t.empty() && t[0] == '-') ? 1 : 0;
+  if (i < t.size() && t.size() - i <= 9 && t.find_first_not_of("0123456789", i) == std::string::npos)
+    return t;
+  return jsonString(s);
+}
+
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
