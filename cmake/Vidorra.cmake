@@ -43,6 +43,11 @@ elseif(VIDORRA_SANITIZE)
 endif()
 
 # --- dependencies ------------------------------------------------------------
+if(VIDORRA_WIN32)
+  # libz.a, not the import library of zlib1.dll: a recording's player and the
+  # program must start with no DLL of ours beside them.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 if(VIDORRA_WIN32)
   set(_jpeg ${VIDORRA_CACHE}/mingw-jpeg)
