@@ -86,6 +86,12 @@ function(vidorra_test name)
   if(VIDORRA_WIN32)
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${VIDORRA_WINE_ENV}" TIMEOUT 600)
+    if(T_WIN32_ONLY)
+      # Windows-only tests may show windows, read the screen, move the pointer
+      # or take the focus: one at a time on the shared display. A test that
+      # needs none of that sets a RESOURCE_LOCK of its own instead.
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
+    endif()
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endif()
