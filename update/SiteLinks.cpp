@@ -30,15 +30,20 @@ SiteLinks::SiteLinks(const UpdateConfig& config, std::shared_ptr<SiteTransport> 
   state_->events = std::move(events);
 }
 
-void SiteLinks::startHostProbe() {
+bool SiteLinks::startHostProbe() {
   int expected = -1;
   // The GUI thread is the only one that leaves -1, so this runs once a run.
-  if (state_->siteHostIndex.compare_exchange_strong(expected, 0)) probe_ = httpthread::start(state_);
+  if (!state_->siteHostIndex.compare_exchange_strong(expected, 0)) return false;
+  probe_ = httpthread::start(state_);
+  return true;
 }
 
 std::string SiteLinks::siteUrl() {
-  startHostProbe();
-  switch (state_->siteHostIndex.load()) {
+  // The call that starts the probe answers with the first host it has just
+  // chosen, however fast the probe thread decides: a switch is reported by
+  // its own message, which reopens the page on the second host.
+  const int index = startHostProbe() ? 0 : state_->siteHostIndex.load();
+  switch (index) {
     case 0: return firstSiteBase(state_->config);
     case 1: return secondSiteBase(state_->config);
   }

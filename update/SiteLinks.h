@@ -54,7 +54,8 @@ public:
   // The base address of the host in use ("" before any choice is possible);
   // starts the probe the first time.
   std::string siteUrl();
-  void startHostProbe();
+  // Starts the probe thread on the first call; true for that call.
+  bool startHostProbe();
   // Page links: remember the path for a reopen, then base + path.
   std::string proPageUrl() { return pageUrl(state_->config.proPage); }
   std::string encryptToolPageUrl() { return pageUrl(state_->config.encryptToolPage); }
