@@ -25,30 +25,8 @@
 
 namespace {
 
-std::string childMode() {
-  char buf[32];
-  DWORD n = GetEnvironmentVariableA("VIDORRA_ACM_CHILD", buf, sizeof buf);
-  return n && n < sizeof buf ? std::string(buf, n) : std::string();
-}
-
-int runChild(const char* mode) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_filter=Mp3Child.* --gtest_brief=1";
-  SetEnvironmentVariableA("VIDORRA_ACM_CHILD", mode);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableA("VIDORRA_ACM_CHILD", nullptr);
-  if (!ok) return -1;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return int(code);
-}
+std::string childMode() { return mp3driver::childMode("VIDORRA_ACM_CHILD"); }
+int runChild(const char* mode) { return mp3driver::runChild("VIDORRA_ACM_CHILD", mode, L"Mp3Child.*"); }
 
 // A 440 Hz sine, 16-bit, the same on every channel.
 std::vector<uint8_t> tone(int channels, int rate, int bits, double seconds, double amplitude = 10000) {

@@ -53,5 +53,30 @@ bool uninstall() {
   return GetFileAttributesW(systemCopy().c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+std::string childMode(const char* childVariable) {
+  char buf[32];
+  DWORD n = GetEnvironmentVariableA(childVariable, buf, sizeof buf);
+  return n && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+int runChild(const char* childVariable, const char* mode, const wchar_t* gtestFilter) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + gtestFilter + L" --gtest_brief=1";
+  SetEnvironmentVariableA(childVariable, mode);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableA(childVariable, nullptr);
+  if (!ok) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return int(code);
+}
+
 }  // namespace mp3driver
 #endif

@@ -22,6 +22,15 @@ bool install(const std::string& builtDriver);
 // Removes the registration, the cache entry and the copy; true when none is left.
 bool uninstall();
 
+// msacm32 reads the installed drivers only when it loads, so the checks that
+// need a just-installed (or just-removed) driver run in a fresh child copy of
+// the test program. runChild starts it with only the tests matching
+// gtestFilter and the environment variable childVariable set to mode, and
+// returns its exit code (-1 when it cannot start); childMode gives that
+// value inside the child and "" in the parent.
+int runChild(const char* childVariable, const char* mode, const wchar_t* gtestFilter);
+std::string childMode(const char* childVariable);
+
 }  // namespace mp3driver
 
 #endif
