@@ -73,6 +73,20 @@ if(NOT VIDORRA_FUZZ)
   endif()
 endif()
 
+# vidorra_layer_sources(OUT): the sources of a layer folder for this tree:
+# every *.cpp, less *_win.cpp outside Windows and *_posix.cpp on Windows (the
+# one platform-specific piece of a unit lives in such a file).
+function(vidorra_layer_sources out)
+  file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(VIDORRA_WIN32)
+    list(FILTER _all EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER _all EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  # Keeps the library buildable while its folder has no sources of its own.
+  set(${out} ${_all} ${PROJECT_SOURCE_DIR}/cmake/empty.cpp PARENT_SCOPE)
+endfunction()
+
 # vidorra_test(NAME SOURCES src... LIBS lib... [WIN32_ONLY] [NEEDS_DISPLAY])
 # One executable of GoogleTest cases. Natively each case is its own ctest entry;
 # under Wine the executable is one entry, since every Wine start costs time.
