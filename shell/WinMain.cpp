@@ -1,60 +1,60 @@
-// Entry point of Vidorra.exe. For now it shows the empty main window; the
-// forms are created here once the main form exists.
-#include <windows.h>
+// Entry point of Vidorra.exe: pins the process to the first processor,
+// creates the forms in their fixed order with the main form first (its
+// creation runs the start-up checks and may end the process), and runs the
+// message loop until the main form closes.
+#include "MainForm_win.h"
+#include "SelectBitrateForm_win.h"
+#include "ShellForms_win.h"
+#include "WaitForm_win.h"
 
-#include <string>
-
-#include "SysUtils.h"
-
-namespace {
-
-const wchar_t kClassName[] = L"TMainForm";
-
-LRESULT CALLBACK MainProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-  case WM_PAINT: {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(wnd, &ps);
-    HFONT font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
-                             Cp936ToWide("宋体").c_str());
-    HGDIOBJ old = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    std::wstring text = Cp936ToWide("录像模式  生成模式  Vidorra");
-    TextOutW(dc, 16, 16, text.c_str(), static_cast<int>(text.size()));
-    SelectObject(dc, old);
-    DeleteObject(font);
-    EndPaint(wnd, &ps);
-    return 0;
-  }
-  case WM_DESTROY:
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcW(wnd, msg, wp, lp);
-}
-
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The recorder's timing assumes one processor.
   SetProcessAffinityMask(GetCurrentProcess(), 1);
-
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = MainProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  RegisterClassW(&wc);
-  HWND wnd = CreateWindowExW(0, kClassName, L"Vidorra", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                             CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
-  if (!wnd) return 1;
-  ShowWindow(wnd, show);
-  UpdateWindow(wnd);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  try {
+    Application->Initialize();
+    Application->SetTitle("Vidorra");
+    Application->CreateForm(MainForm);
+  Application->CreateForm(AboutForm);
+  Application->CreateForm(SelDirForm);
+  Application->CreateForm(PlayForm);
+  Application->CreateForm(WaitForm);
+  Application->CreateForm(TsForm);
+  Application->CreateForm(InfoForm);
+  Application->CreateForm(AVIForm);
+  Application->CreateForm(ExeForm);
+  Application->CreateForm(AviChangeForm);
+  Application->CreateForm(AvihcForm);
+  Application->CreateForm(AVIjqForm);
+  Application->CreateForm(EXE2AVIForm);
+  Application->CreateForm(DJExeForm);
+  Application->CreateForm(DJExeTqForm);
+  Application->CreateForm(MakeFlashForm);
+  Application->CreateForm(EXE2LXForm);
+  Application->CreateForm(LXjqForm);
+  Application->CreateForm(LXhcForm);
+  Application->CreateForm(EXEjqForm);
+  Application->CreateForm(EXEhcForm);
+  Application->CreateForm(ASFSetForm);
+  Application->CreateForm(JmForm);
+  Application->CreateForm(QzysetForm);
+  Application->CreateForm(SelectBitrateForm);
+  Application->CreateForm(HtbfylForm);
+  Application->CreateForm(AutotsForm);
+  Application->CreateForm(ASFWaitForm);
+  Application->CreateForm(FanweixtForm);
+  Application->CreateForm(XiangdaoForm);
+  Application->CreateForm(DWmvForm);
+  Application->CreateForm(WMVjqForm);
+  Application->CreateForm(WMVhcForm);
+  Application->CreateForm(AtimeForm);
+  Application->CreateForm(LylyxzForm);
+  Application->CreateForm(VistaskForm);
+  Application->CreateForm(CapsetForm);
+    Application->Run();
+  } catch (const Exception& e) {
+    Application->ShowException(e.Message);
+  } catch (const std::exception& e) {
+    Application->ShowException(e.what());
   }
-  return static_cast<int>(msg.wParam);
+  return 0;
 }

@@ -1,0 +1,214 @@
+// TMainForm: the main window and the program's central object. It holds the
+// settings loaded from set.dat, the long-lived objects (the sound server's
+// Irecorder, the mixer, the hook libraries, the kernel objects) and the
+// components other forms reach through MainForm. The behaviour lives in
+// units of one job each: Startup_win.cpp (creation), FirstShow_win.cpp,
+// Shutdown_win.cpp, MessageRouting_win.cpp, HotKeyPage_win.cpp.
+// Windows only.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "Classes.h"
+#include "CommonControls.h"
+#include "Dialogs.h"
+#include "ExeLayout.h"
+#include "Forms.h"
+#include "HookProtocol.h"
+#include "Menus.h"
+#include "SettingsFile.h"
+#include "StartupChecks.h"
+#include "StdControls.h"
+
+struct Irecorder;
+class recvolclass;
+class mymirrorclass;
+class myvideoacc;
+class myshexiangtouclass;
+class ddoverlayclass;
+
+// Messages of the main form beside the system's.
+constexpr UINT WM_PICK_MOVE = WM_USER;
+constexpr UINT WM_PICK_END = WM_USER + 1;
+constexpr UINT WM_TRAY_NOTIFY = WM_USER + 2;
+constexpr UINT WM_HOOK_CLICK = WM_USER + 5;
+constexpr UINT WM_CAPTURE_TICK = WM_USER + 16;
+constexpr UINT WM_QUERY_RECORD_STATE = WM_USER + 17;
+constexpr UINT WM_OPEN_HELP = WM_USER + 21;
+constexpr UINT WM_CAMERA_PREVIEW = WM_USER + 22;
+#ifndef WM_HOST_SWITCHED
+constexpr UINT WM_HOST_SWITCHED = WM_USER + 23;
+#endif
+
+typedef HWND(WINAPI* HtmlHelpProc)(HWND, LPCSTR, UINT, DWORD_PTR);
+
+class TMainForm : public TForm {
+public:
+  explicit TMainForm(TComponent* Owner);
+  ~TMainForm() override;
+
+  // Layout components other Parts use.
+  TMainMenu* MainMenu1 = nullptr;
+  TMenuItem *F1 = nullptr, *N54 = nullptr, *H2 = nullptr;
+  TToolBar* ToolBar1 = nullptr;
+  TToolButton *ToolButton2 = nullptr, *ToolButton3 = nullptr, *ToolButton4 = nullptr, *ToolButton5 = nullptr;
+  TPageControl *PageControl1 = nullptr, *PageControl2 = nullptr, *PageControl3 = nullptr;
+  TTabSheet* TabSheet2 = nullptr;
+  TEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr,
+        *Edit6 = nullptr, *Edit9 = nullptr;
+  TCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox5 = nullptr,
+            *CheckBox6 = nullptr, *CheckBox7 = nullptr, *CheckBox8 = nullptr, *CheckBox10 = nullptr,
+            *CheckBox11 = nullptr, *CheckBox12 = nullptr, *CheckBox13 = nullptr, *CheckBox15 = nullptr,
+            *CheckBox16 = nullptr, *CheckBox17 = nullptr, *CheckBox19 = nullptr, *CheckBox20 = nullptr,
+            *CheckBox21 = nullptr, *CheckBox22 = nullptr, *CheckBox23 = nullptr, *CheckBox24 = nullptr,
+            *CheckBox25 = nullptr, *CheckBox26 = nullptr, *CheckBox27 = nullptr, *CheckBox28 = nullptr,
+            *CheckBox29 = nullptr;
+  TRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr, *RadioButton3 = nullptr,
+               *RadioButton4 = nullptr, *RadioButton5 = nullptr, *RadioButton6 = nullptr,
+               *RadioButton7 = nullptr, *RadioButton8 = nullptr, *RadioButton9 = nullptr,
+               *RadioButton10 = nullptr, *RadioButton11 = nullptr, *RadioButton12 = nullptr,
+               *RadioButton13 = nullptr, *RadioButton14 = nullptr, *WMVRadioButton = nullptr;
+  TComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr, *ComboBox3 = nullptr, *ComboBox4 = nullptr,
+            *ComboBox5 = nullptr;
+  TTrackBar *TrackBar1 = nullptr, *TrackBar2 = nullptr;
+  TDateTimePicker *DateTimePicker2 = nullptr, *DateTimePicker3 = nullptr, *DateTimePicker4 = nullptr,
+                  *DateTimePicker5 = nullptr;
+  TLabel* Label4 = nullptr;
+  TImage* Image1 = nullptr;
+  TScrollBox* ScrollBox1 = nullptr;
+  TFileListBox* FileListBox1 = nullptr;
+  TSpeedButton *SpeedButton4 = nullptr, *SpeedButton9 = nullptr, *SpeedButton13 = nullptr,
+               *SpeedButton21 = nullptr, *SpeedButton22 = nullptr, *SpeedButton23 = nullptr,
+               *SpeedButton24 = nullptr;
+  TBitBtn *BitBtn3 = nullptr, *BitBtn4 = nullptr;
+  TTimer* Timer1 = nullptr;
+  TSaveDialog* SaveDialog1 = nullptr;
+  TOpenDialog* OpenDialog1 = nullptr;
+
+  // Handlers wired by the layout.
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void PageControl1Changing(TObject* Sender, bool& AllowChange);
+  void PageControl2Changing(TObject* Sender, bool& AllowChange);
+  void PageControl2Change(TObject* Sender);
+  void SpeedButton4Click(TObject* Sender);
+  void SpeedButton22Click(TObject* Sender);
+  void SpeedButton23Click(TObject* Sender);
+  void SpeedButton24Click(TObject* Sender);
+  void CheckBox11Click(TObject* Sender);
+  void CheckBox12Click(TObject* Sender);
+  void CheckBox28Click(TObject* Sender);
+  void CheckBox29Click(TObject* Sender);
+  void RadioButton7Click(TObject* Sender);
+  void WMVRadioButtonClick(TObject* Sender);
+  void N54Click(TObject* Sender);
+  void H2Click(TObject* Sender);
+  void X1Click(TObject* Sender);
+  void ToolButton2Click(TObject* Sender);
+  void ToolButton3Click(TObject* Sender);
+  void ToolButton4Click(TObject* Sender);
+  void ToolButton5Click(TObject* Sender);
+
+  void Dispatch(TMessage& Message) override;
+
+  // Message handlers. Those of the recorder are hooks that the recorder
+  // fills in; until then the messages are taken and nothing happens.
+  void wmSysCommand(TMessage& m);
+  void wmHotKey(TMessage& m);
+  void wmEndSession(TMessage& m);
+  void wmQueryRecordState(TMessage& m);
+  void wmShowHelp(TMessage& m);
+  std::function<void(TMessage&)> onHotKey, onEndSession, onRecordTick, onPickMove, onPickDone, onHookClick,
+      onTrayIcon, onCameraPreview, onReopenWebPage, onQueryRecordState;
+
+  // Registers the four hot keys from their settings; the messages name the
+  // keys that failed (first show: the first-show texts; the hot-key page:
+  // its own). Returns how many registered.
+  int registerHotKeys(const HotKeySettings& keys, bool fromHotKeyPage);
+  void unregisterHotKeys();
+  void openHelpTopic(const char* topic);
+  AnsiString settingsPath() const { return appDir + "set.dat"; }
+  // Where the start-up checks reach the platform; tests replace it before
+  // the form is created.
+  static std::function<std::unique_ptr<StartupEnv>(TMainForm&)> startupEnvFactory;
+
+  // Shared state (members other forms read and write directly).
+  int monitorWindowChoice = 0;
+  int savedSoundSource = -1, savedSoundVolume = -1;
+  myvideoacc* displayKeeper = nullptr;
+  ddoverlayclass* overlay = nullptr;
+  myshexiangtouclass* camera = nullptr;
+  int captureSpeedMs = 0;
+  int shutdownAfterRecording = 0;
+  int scheduleState = 0;
+  OSVERSIONINFOA osVersion = {};
+  mymirrorclass* mirrorDriver = nullptr;
+  recvolclass* mixer = nullptr;
+  int captureBltFlag = 0;
+  uint8_t mp3Available = 0;
+  Irecorder* recorder = nullptr;
+  HANDLE soundDoneEvent = nullptr;
+  int splitPartCounter = 0;
+  uint8_t hotKeysArmed = 1;
+  float flashSoundSegmentSeconds = 30.0f;
+  ExePlaySettings playSettings;
+  ExeTrailer exeTrailer;
+  uint8_t lxTrailer[40] = {};
+  HICON iconRecord = nullptr, iconNoSound = nullptr, iconWithSound = nullptr, iconPause = nullptr;
+  TMemoryStream* frameStream = nullptr;
+  TMemoryStream* prevFrameStream = nullptr;
+  AviCompressValues aviCompressOptions;
+  int infoX = 0, infoY = 0;
+  AnsiString infoText;
+  int infoFontSize = 0, infoFontColor = 0;
+  AnsiString infoFontName;
+  bool infoBold = false, infoItalic = false, infoUnderline = false, infoStrikeOut = false;
+  int infoMarginX = 30, infoMarginY = 20, infoCorner = 0;
+  int infoTextWidth = 0, infoTextHeight = 0;
+  int dragRect[4] = {};
+  uint8_t trayIconShown = 0;
+  AnsiString currentFile;
+  int nextFileNumber = 0;
+  TBitmap* previewBitmap = nullptr;
+  float previewScale = 0;
+  int drawTool = 0, drawPenWidth = 0, drawPenColor = 0;
+  int pickMode = 2;
+  int pickWindowRect[4] = {-1, -1, -1, -1};
+  uint8_t loadingSettings = 1;
+  AnsiString appDir;
+  int hotKeyStartStop = 0, hotKeyPause = 1, hotKeySingleFrame = 2, hotKeyDrawBoard = 3;
+  int soundRate = 11025, soundBits = 8, soundChannels = 1;
+  int mciDeviceId = 0;
+  uint8_t wmvAvailable = 0;
+  int siteHostIndex = -1;
+  AnsiString siteBase;
+  int directWmvSettings[6] = {};
+  bool closingSettingsFailed = false;  // the last close could not write set.dat
+
+protected:
+  void DeclareMembers(TFormBinder& b) override;
+  void HelpRequested(TMessage& m) override;
+
+private:
+  void fillFromSettings(const SettingsFile& s);
+  void storeIntoSettings(SettingsFile& s) const;
+  void setUpWorkingFolder(const SettingsFile& s);
+  void disableXvidStatusWindow();
+  void restoreXvidStatusWindow();
+  bool shownOnce_ = false;
+  bool winsockStarted_ = false;
+};
+
+extern TMainForm* MainForm;
+// Globals beside the form.
+extern HtmlHelpProc htmlHelpProc;
+extern HANDLE instanceMutex;
+extern HMODULE hookLibrary, hookLibrary1;
+extern EnableKBHookProc pickHookProc, clickHookProc;
+extern GetNowCursorProc getNowCursorProc;
+extern SetcxProc setcxProc;

@@ -1,0 +1,125 @@
+// The main form's message table and the small handlers of the record-mode
+// pages: which window message goes to which handler, the page guards while
+// a preview runs or a schedule waits, the help buttons and a few options.
+// The recorder's messages go to hooks that the recorder sets; until then
+// they are taken and nothing happens.
+
+#include "MainForm_win.h"
+
+#include <mmsystem.h>
+
+namespace {
+void call(const std::function<void(TMessage&)>& handler, TMessage& m) {
+  if (handler) handler(m);
+}
+const UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+}  // namespace
+
+void TMainForm::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+  case WM_ENDSESSION: wmEndSession(m); return;
+  case WM_SYSCOMMAND: wmSysCommand(m); return;
+  case WM_HOTKEY: wmHotKey(m); return;
+  case WM_PICK_MOVE: call(onPickMove, m); return;
+  case WM_PICK_END: call(onPickDone, m); return;
+  case WM_TRAY_NOTIFY: call(onTrayIcon, m); return;
+  case WM_HOOK_CLICK: call(onHookClick, m); return;
+  case WM_CAPTURE_TICK: call(onRecordTick, m); return;
+  case WM_QUERY_RECORD_STATE: wmQueryRecordState(m); return;
+  case WM_OPEN_HELP: wmShowHelp(m); return;
+  case WM_CAMERA_PREVIEW: call(onCameraPreview, m); return;
+  case WM_HOST_SWITCHED: call(onReopenWebPage, m); return;
+  }
+  TForm::Dispatch(m);
+}
+
+void TMainForm::wmSysCommand(TMessage& m) {
+  if ((m.WParam & 0xFFF0) == SC_MINIMIZE && trayIconShown == 1) {
+    Hide();
+    m.Result = 0;
+    return;
+  }
+  TForm::Dispatch(m);
+}
+
+void TMainForm::wmHotKey(TMessage& m) {
+  if (loadingSettings) return;
+  call(onHotKey, m);
+}
+
+void TMainForm::wmEndSession(TMessage& m) {
+  call(onEndSession, m);
+  TForm::Dispatch(m);
+}
+
+void TMainForm::wmQueryRecordState(TMessage& m) {
+  if (loadingSettings) return;
+  if (onQueryRecordState) {
+    onQueryRecordState(m);
+    return;
+  }
+  // Idle unless a recording exists (the start button is then disabled).
+  m.Result = !ToolButton2->Enabled() ? (ToolButton5->Enabled() ? 3 : 2) : 1;
+}
+
+void TMainForm::wmShowHelp(TMessage& m) { H2Click(this); }
+
+void TMainForm::HelpRequested(TMessage& m) {
+  H2Click(this);
+  m.Result = 1;
+}
+
+void TMainForm::openHelpTopic(const char* topic) {
+  if (!htmlHelpProc) return;
+  AnsiString target = appDir + "help.chm";
+  if (topic) target = target + "::/" + topic;
+  htmlHelpProc(GetDesktopWindow(), target.c_str(), kHelpDisplayTopic, 0);
+}
+
+void TMainForm::H2Click(TObject* Sender) { openHelpTopic(nullptr); }
+void TMainForm::SpeedButton22Click(TObject* Sender) { openHelpTopic("(录像模式)快捷键.htm"); }
+void TMainForm::SpeedButton23Click(TObject* Sender) { openHelpTopic("(录像模式)录制目标.htm"); }
+void TMainForm::X1Click(TObject* Sender) { Close(); }
+
+void TMainForm::PageControl1Changing(TObject* Sender, bool& AllowChange) {
+  if (SpeedButton21->Caption() != "预览") AllowChange = false;
+}
+void TMainForm::PageControl2Changing(TObject* Sender, bool& AllowChange) {
+  if (SpeedButton21->Caption() != "预览") AllowChange = false;
+}
+
+void TMainForm::PageControl2Change(TObject* Sender) {
+  if (mciDeviceId != 0) {
+    mciSendCommandW(static_cast<MCIDEVICEID>(mciDeviceId), MCI_CLOSE, 0, 0);
+    BitBtn3->SetCaption("试录");
+    BitBtn4->SetEnabled(false);
+  }
+  mciDeviceId = 0;
+  // While a scheduled start waits the option pages stay on the schedule page.
+  if (scheduleState == 1 && PageControl2->ActivePageIndex() != 5) PageControl2->SetActivePageIndex(5);
+}
+
+void TMainForm::SpeedButton24Click(TObject* Sender) {}
+void TMainForm::CheckBox11Click(TObject* Sender) {}
+void TMainForm::CheckBox12Click(TObject* Sender) {}
+void TMainForm::RadioButton7Click(TObject* Sender) {}
+void TMainForm::WMVRadioButtonClick(TObject* Sender) {}
+
+void TMainForm::CheckBox28Click(TObject* Sender) {
+  if (!RadioButton7->Checked()) monitorWindowChoice = CheckBox28->Checked() ? 1 : 0;
+}
+
+void TMainForm::CheckBox29Click(TObject* Sender) {
+  if (loadingSettings || !CheckBox29->Checked()) return;
+  ShowMessage(
+      "自动关机不保证100%成功,有一些其它程序可能会阻止自动关机,操作系统的一些问题也会造成无法自动关机,录像过程中如果发生意外错误也会造成无法自动关机,建议正式使用此功能前先测试一下是否可以成功自动关机。");
+}
+
+void TMainForm::N54Click(TObject* Sender) { N54->SetChecked(!N54->Checked()); }
+
+// The toolbar's recording commands travel as the hot-key message, as the
+// keys themselves do.
+void TMainForm::ToolButton2Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
+void TMainForm::ToolButton5Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyPause, 0); }
+void TMainForm::ToolButton3Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeySingleFrame, 0); }
+void TMainForm::ToolButton4Click(TObject* Sender) { PostMessageW(Handle(), WM_OPEN_HELP, 0, 0); }
