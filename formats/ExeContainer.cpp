@@ -408,7 +408,7 @@ bool ExeRecording::readFrame(ExeFrame& frame, bool withImages) {
   }
   if (next_ == 0) {
     ExeFrameUpdate u;
-    u.rect = FrameRect{0, 0, header.width, header.height};
+    u.rect = u.stored = ExeFrameRect{0, 0, header.width, header.height};
     int32_t end;
     if (!image(withImages ? &u.image : nullptr) || !i32(end) || end > 0) return false;
     frame.updates.push_back(std::move(u));
@@ -417,11 +417,11 @@ bool ExeRecording::readFrame(ExeFrame& frame, bool withImages) {
       int32_t v;
       if (!i32(v)) return false;
       if (v <= 0) break;  // -n ends the frame
-      uint8_t r[FrameRect::kSize];
+      uint8_t r[ExeFrameRect::kSize];
       if (framesEnd - pos < int64_t(sizeof r) || !src.readAt(pos, r, sizeof r)) return false;
       pos += int64_t(sizeof r);
       ExeFrameUpdate u;
-      u.rect = FrameRect::load(r);
+      u.stored = u.rect = ExeFrameRect::load(r);
       bool inside = u.rect.clipTo(header.width, header.height);
       if (!image(withImages && inside ? &u.image : nullptr)) return false;
       if (inside) frame.updates.push_back(std::move(u));

@@ -95,11 +95,23 @@ bool readExwTail(ByteSource& src, ExwTail& tail);
 
 // ---- reading a recording ----------------------------------------------------------
 
-// One changed rectangle, clipped to the picture; image holds the FrameImage's
-// bytes after its int32 length (decoded by the frame codec, or JPEG).
+// One changed rectangle. image holds the FrameImage's bytes after its int32
+// length (decoded by the frame codec, or JPEG); the decoded picture has the
+// size of the stored rectangle, which may start left of or above the picture
+// or run past its right or bottom edge. Draw the decoded picture with its
+// top-left corner at stored's corner, clipped to the picture: that is, copy
+// rect's pixels from column imageX(), row imageY() of the decoded picture.
+// Drawing it at rect's corner shifts it whenever the stored rectangle starts
+// outside the picture.
 struct ExeFrameUpdate {
-  FrameRect rect;
+  ExeFrameRect stored;  // as in the file
+  ExeFrameRect rect;    // stored clipped to the picture: the pixels that change
   std::vector<uint8_t> image;
+
+  // Where rect's corner lies in the decoded picture; 64-bit because a damaged
+  // stored corner may lie anywhere in the int32 range.
+  int64_t imageX() const { return int64_t(rect.left) - stored.left; }
+  int64_t imageY() const { return int64_t(rect.top) - stored.top; }
 };
 
 struct ExeFrame {

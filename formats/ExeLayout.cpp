@@ -119,12 +119,14 @@ static_assert(fieldsInside(kCaptionFields, CustomCaption::kSize));
 constexpr Span kCaptionLayout[] = {{0, 40}, {40, 12}, {52, 20}, {72, 4}, {76, 4}};
 static_assert(tiles(kCaptionLayout, CustomCaption::kSize));
 
-// ---- FrameRect and the .exw tail -----------------------------------------
-constexpr Int32Field<FrameRect> kRectFields[] = {
-    {0, &FrameRect::left}, {4, &FrameRect::top}, {8, &FrameRect::right}, {12, &FrameRect::bottom}};
-static_assert(fieldsInside(kRectFields, FrameRect::kSize));
+// ---- ExeFrameRect and the .exw tail -----------------------------------------
+constexpr Int32Field<ExeFrameRect> kRectFields[] = {{0, &ExeFrameRect::left},
+                                                    {4, &ExeFrameRect::top},
+                                                    {8, &ExeFrameRect::right},
+                                                    {12, &ExeFrameRect::bottom}};
+static_assert(fieldsInside(kRectFields, ExeFrameRect::kSize));
 constexpr Span kRectLayout[] = {{0, 16}};
-static_assert(tiles(kRectLayout, FrameRect::kSize));
+static_assert(tiles(kRectLayout, ExeFrameRect::kSize));
 constexpr Span kExwLayout[] = {{0, 44}, {44, 4}, {48, 4}};
 static_assert(tiles(kExwLayout, ExwTail::kSize));
 
@@ -250,15 +252,15 @@ void CustomCaption::store(uint8_t* p) const {
   p[79] = strikeout;
 }
 
-FrameRect FrameRect::load(const uint8_t* p) {
-  FrameRect r;
+ExeFrameRect ExeFrameRect::load(const uint8_t* p) {
+  ExeFrameRect r;
   loadInt32Fields(r, p, kRectFields);
   return r;
 }
 
-void FrameRect::store(uint8_t* p) const { storeInt32Fields(*this, p, kRectFields); }
+void ExeFrameRect::store(uint8_t* p) const { storeInt32Fields(*this, p, kRectFields); }
 
-bool FrameRect::clipTo(int32_t width, int32_t height) {
+bool ExeFrameRect::clipTo(int32_t width, int32_t height) {
   left = std::max<int32_t>(left, 0);
   top = std::max<int32_t>(top, 0);
   right = std::min<int32_t>(right, width);

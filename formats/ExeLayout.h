@@ -143,11 +143,11 @@ struct CustomCaption {
 };
 
 // The rectangle of a FrameUpdate (16 bytes); right and bottom are exclusive.
-struct FrameRect {
+struct ExeFrameRect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
 
   static constexpr std::size_t kSize = 16;
-  static FrameRect load(const uint8_t* p);
+  static ExeFrameRect load(const uint8_t* p);
   void store(uint8_t* p) const;
   // Clipped to 0..width x 0..height; false when nothing is left.
   bool clipTo(int32_t width, int32_t height);

@@ -25,8 +25,8 @@ void appendI32(std::vector<uint8_t>& b, int32_t v) {
   b.insert(b.end(), p, p + 4);
 }
 
-void appendRect(std::vector<uint8_t>& b, const FrameRect& r) {
-  uint8_t p[FrameRect::kSize];
+void appendRect(std::vector<uint8_t>& b, const ExeFrameRect& r) {
+  uint8_t p[ExeFrameRect::kSize];
   r.store(p);
   b.insert(b.end(), p, p + sizeof p);
 }
@@ -162,7 +162,7 @@ void ExeOutput::cursorBlock(Frame& f, const CursorBlock& c, bool forceIcon) {
   }
 }
 
-bool ExeOutput::encodeRect(const TBitmap& bmp, const FrameRect& r, std::vector<uint8_t>& out) {
+bool ExeOutput::encodeRect(const TBitmap& bmp, const ExeFrameRect& r, std::vector<uint8_t>& out) {
   const TBitmap* src = &bmp;
   TBitmap scratch;
   if (r.left != 0 || r.top != 0 || r.right != bmp.Width() || r.bottom != bmp.Height()) {
@@ -194,7 +194,7 @@ bool ExeOutput::encodeRect(const TBitmap& bmp, const FrameRect& r, std::vector<u
 }
 
 bool ExeOutput::encodeMirror(MirrorRegion& region, std::vector<uint8_t>& out) {
-  const FrameRect& r = region.rect;
+  const ExeFrameRect& r = region.rect;
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (r.left < 0 || r.top < 0 || w < 1 || h < 1 || r.right > header_.width ||
       r.bottom > header_.height)
@@ -306,7 +306,7 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
           picture.bitmap->Height() != header_.height)
         return false;
       const TBitmap& bmp = *picture.bitmap;
-      const FrameRect whole{0, 0, header_.width, header_.height};
+      const ExeFrameRect whole{0, 0, header_.width, header_.height};
       std::vector<ChangedRect> rects;
       key = gdiFrame(f, bmp, rects);
       if (n == 0) {
@@ -317,7 +317,7 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
         if (!encodeRect(bmp, whole, updates)) return false;
       } else {
         for (const ChangedRect& c : rects) {
-          const FrameRect r{c.left, c.top, c.right, c.bottom};
+          const ExeFrameRect r{c.left, c.top, c.right, c.bottom};
           appendI32(updates, n);
           appendRect(updates, r);
           if (!encodeRect(bmp, r, updates)) return false;

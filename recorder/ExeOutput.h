@@ -31,7 +31,7 @@
 // bottom-up, each padded to 4 bytes (a 32-bit surface is converted by the
 // client before it is handed over).
 struct MirrorRegion {
-  FrameRect rect;
+  ExeFrameRect rect;
   std::vector<uint8_t> pixels;
 };
 
@@ -107,7 +107,7 @@ private:
   bool writeFrame(Frame& f, const RecordedPicture& picture, int framesInTime);
   bool gdiFrame(Frame& f, const TBitmap& bmp, std::vector<ChangedRect>& rects);
   bool mirrorFrame(Frame& f);
-  bool encodeRect(const TBitmap& bmp, const FrameRect& r, std::vector<uint8_t>& out);
+  bool encodeRect(const TBitmap& bmp, const ExeFrameRect& r, std::vector<uint8_t>& out);
   bool encodeMirror(MirrorRegion& region, std::vector<uint8_t>& out);
   void cursorBlock(Frame& f, const CursorBlock& c, bool forceIcon);
   bool writeTail(bool finishNow, bool withSound);

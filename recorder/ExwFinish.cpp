@@ -249,12 +249,12 @@ bool rebuildFrameIndex(ByteSource& src, int64_t playerSize, TStringList& keyFram
     bool torn = false, wholePicture = false, any = false;
     if (!i32(v)) break;
     while (v > 0 && v == k) {
-      uint8_t r[FrameRect::kSize];
+      uint8_t r[ExeFrameRect::kSize];
       int32_t length;
       if (!src.readAt(pos, r, sizeof r)) { torn = true; break; }
-      pos += FrameRect::kSize;
+      pos += ExeFrameRect::kSize;
       if (!i32(length) || !skip(length, limit)) { torn = true; break; }
-      const FrameRect rect = FrameRect::load(r);
+      const ExeFrameRect rect = ExeFrameRect::load(r);
       any = true;
       wholePicture = rect.left == 0 && rect.top == 0 && rect.right == header.width &&
                      rect.bottom == header.height;

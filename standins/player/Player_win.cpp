@@ -7,8 +7,6 @@
 // waiting caller never hangs) and "playfromto(first,last)"; Esc ends it.
 // It is copied into every recording, so it stays small and keeps to the
 // readers of the formats library: nothing of the file is read unchecked.
-// The formats headers come before <windows.h>: its FrameRect() function
-// would hide the layout's FrameRect record.
 #include "ExeContainer.h"
 #include "FrameCodec.h"
 #include "Graphics.h"
@@ -20,6 +18,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -380,8 +379,14 @@ bool Player::applyFrame(const ExeFrame& f, bool scrambled) {
     std::vector<uint8_t> image = u.image;
     if (scrambled && !unscrambleFrameImage(image, key_)) return false;
     if (!decodeImage(image, rec_.settings.imageCodec, update_, host_)) return false;
-    BitBlt(HDC(picture_.DC()), u.rect.left, u.rect.top, u.rect.right - u.rect.left,
-           u.rect.bottom - u.rect.top, HDC(update_.DC()), 0, 0, SRCCOPY);
+    // The decoded picture belongs at the stored corner, which may lie left
+    // of or above the picture: copy only its part inside the picture.
+    const int64_t sx = u.imageX(), sy = u.imageY();
+    const int64_t w = std::min<int64_t>(u.rect.right - u.rect.left, update_.Width() - sx);
+    const int64_t h = std::min<int64_t>(u.rect.bottom - u.rect.top, update_.Height() - sy);
+    if (w > 0 && h > 0)
+      BitBlt(HDC(picture_.DC()), u.rect.left, u.rect.top, int(w), int(h), HDC(update_.DC()),
+             int(sx), int(sy), SRCCOPY);
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "ExeContainer.h"
+#include "FrameCodec.h"
 #include "SoundTrack.h"
 #include "exe_fixture.h"
 
@@ -97,6 +98,108 @@ TEST(ExeRecording, ReadsFramesCursorCaptionAndSettings) {
   ASSERT_TRUE(r.readFrame(f));
   EXPECT_EQ(f.number, 3);
   EXPECT_EQ(str(f.updates.at(0).image), "KEY3");
+}
+
+// Word-layout (type 1) tokens of a w x h 16-bit BMP file image whose pixel
+// (x, y), counted from the top-left, is pixel(x, y): "BM" as the leading
+// literal, then every word as a run of one, so no zero word reads as a token.
+template <typename Pixel>
+std::vector<uint8_t> patternImage(int w, int h, Pixel pixel) {
+  const int stride = (2 * w + 3) / 4 * 4;
+  Bytes bmp;
+  bmp.raw(std::string("BM"));
+  bmp.i32(66 + stride * h);
+  bmp.i32(0);
+  bmp.i32(66);
+  for (int32_t v : {40, w, h}) bmp.i32(v);
+  bmp.b.insert(bmp.b.end(), {1, 0, 16, 0});  // planes, bit count
+  for (int32_t v : {3, 0, 2835, 2835, 0, 0, 0xF800, 0x07E0, 0x001F}) bmp.i32(v);
+  for (int y = h - 1; y >= 0; --y) {  // bottom row first
+    for (int x = 0; x < w; ++x) {
+      bmp.b.push_back(uint8_t(pixel(x, y)));
+      bmp.b.push_back(uint8_t(pixel(x, y) >> 8));
+    }
+    bmp.zeros(std::size_t(stride - 2 * w));
+  }
+  std::vector<uint8_t> tokens(bmp.b.begin(), bmp.b.begin() + 2);
+  for (std::size_t i = 2; i < bmp.size(); i += 2)
+    tokens.insert(tokens.end(), {0, 0, 0, 0, 1, 0, bmp.b[i], bmp.b[i + 1]});
+  return tokens;
+}
+
+// Updates that start left of or above the 64 x 48 picture, or run past its
+// right or bottom edge: the reader keeps the stored rectangle next to the
+// clipped one, and the decoded image drawn at the stored corner (clipped to
+// the picture) puts each image pixel where the file put it.
+TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
+  struct Case {
+    int32_t stored[4];   // left, top, right, bottom in the file
+    int32_t clipped[4];  // what changes in the picture
+  };
+  const Case cases[] = {
+      {{-3, -2, 5, 4}, {0, 0, 5, 4}},           // above and left
+      {{60, 44, 67, 50}, {60, 44, 64, 48}},     // past right and bottom
+      {{-2, 40, 3, 52}, {0, 40, 3, 48}},        // left and bottom
+      {{20, -5, 26, 3}, {20, 0, 26, 3}},        // above only
+      {{-50, -40, 2, 1}, {0, 0, 2, 1}},         // mostly outside
+  };
+  // Every image pixel names its update and its place in the image.
+  auto pixel = [](std::size_t i, int x, int y) { return uint16_t((i + 1) << 12 | y << 6 | x); };
+  ExeSpec spec;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const int32_t* s = cases[i].stored;
+    spec.frame1.push_back({s[0], s[1], s[2], s[3],
+                           patternImage(s[2] - s[0], s[3] - s[1],
+                                        [&](int x, int y) { return pixel(i, x, y); })});
+  }
+  Exe exe = buildExe(spec);
+  SpanSource src(exe.bytes);
+  ExeRecording r;
+  ASSERT_TRUE(r.open(src));
+  ExeFrame f;
+  ASSERT_TRUE(r.readFrame(f));
+  EXPECT_EQ(f.updates.at(0).stored.right, 64) << "frame 0's picture is stored whole";
+  ASSERT_TRUE(r.readFrame(f));
+  ASSERT_EQ(f.updates.size(), std::size(cases));
+
+  std::vector<uint16_t> canvas(64 * 48, 0);
+  SilentHost host;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const ExeFrameUpdate& u = f.updates[i];
+    const int32_t* s = cases[i].stored;
+    const int32_t* c = cases[i].clipped;
+    EXPECT_EQ((std::vector<int32_t>{u.stored.left, u.stored.top, u.stored.right, u.stored.bottom}),
+              std::vector<int32_t>(s, s + 4));
+    EXPECT_EQ((std::vector<int32_t>{u.rect.left, u.rect.top, u.rect.right, u.rect.bottom}),
+              std::vector<int32_t>(c, c + 4));
+    // Decode and draw as the reader documents it.
+    std::vector<uint8_t> bmp;
+    ASSERT_EQ(decodeFrameImageBytes(u.image.data(), u.image.size(), 1, bmp, host), 1);
+    const int w = get32(bmp, 18), h = get32(bmp, 22);
+    ASSERT_EQ(w, u.stored.right - u.stored.left);
+    ASSERT_EQ(h, u.stored.bottom - u.stored.top);
+    const std::size_t stride = std::size_t(2 * w + 3) / 4 * 4;
+    for (int32_t y = u.rect.top; y < u.rect.bottom; ++y)
+      for (int32_t x = u.rect.left; x < u.rect.right; ++x) {
+        const int64_t ix = u.imageX() + (x - u.rect.left), iy = u.imageY() + (y - u.rect.top);
+        ASSERT_TRUE(ix >= 0 && ix < w && iy >= 0 && iy < h);
+        const std::size_t at = 66 + std::size_t(h - 1 - iy) * stride + std::size_t(2 * ix);
+        canvas[std::size_t(y) * 64 + std::size_t(x)] = uint16_t(bmp.at(at) | bmp.at(at + 1) << 8);
+      }
+  }
+  // The picture: each pixel inside a clipped rectangle comes from the image
+  // pixel at its offset from the stored corner; all others stay untouched.
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      uint16_t want = 0;
+      for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const int32_t* s = cases[i].stored;
+        const int32_t* c = cases[i].clipped;
+        if (x >= c[0] && x < c[2] && y >= c[1] && y < c[3]) want = pixel(i, x - s[0], y - s[1]);
+      }
+      ASSERT_EQ(canvas[std::size_t(y) * 64 + std::size_t(x)], want) << "at " << x << ", " << y;
+    }
 }
 
 TEST(ExeRecording, WithoutMouseList) {

@@ -70,6 +70,13 @@ inline std::vector<uint8_t> zlibBlock(const std::vector<uint8_t>& data) {
   return b.b;
 }
 
+// A changed rectangle of frame 1 as stored: the four int32 edges and the
+// image bytes after its length.
+struct StoredUpdate {
+  int32_t left, top, right, bottom;
+  std::vector<uint8_t> image;
+};
+
 struct ExeSpec {
   int32_t version = 8;
   int32_t editKey = 0, playKey = 0;
@@ -79,6 +86,7 @@ struct ExeSpec {
   int32_t stubSize = 100;
   std::vector<uint8_t> caption40;  // stored (scrambled) caption bytes; default "AB"
   bool mouseList = true;           // settings.hasMouseList and the mouselist section
+  std::vector<StoredUpdate> frame1;  // replaces frame 1's three updates when given
 };
 
 struct Exe {
@@ -142,9 +150,16 @@ inline Exe buildExe(const ExeSpec& spec) {
   e.i32(0);
   // frame 1
   e.i32(7); e.i32(8); e.i32(0);
-  e.i32(1); for (int32_t v : {10, 10, 20, 20}) e.i32(v); e.i32(3); e.raw(std::string("abc"));
-  e.i32(1); for (int32_t v : {60, 40, 80, 60}) e.i32(v); e.i32(2); e.raw(std::string("de"));
-  e.i32(1); for (int32_t v : {100, 100, 120, 120}) e.i32(v); e.i32(2); e.raw(std::string("zz"));
+  std::vector<StoredUpdate> frame1 = spec.frame1;
+  if (frame1.empty())
+    frame1 = {{10, 10, 20, 20, {'a', 'b', 'c'}}, {60, 40, 80, 60, {'d', 'e'}},
+              {100, 100, 120, 120, {'z', 'z'}}};
+  for (const StoredUpdate& u : frame1) {
+    e.i32(1);
+    for (int32_t v : {u.left, u.top, u.right, u.bottom}) e.i32(v);
+    e.i32(int32_t(u.image.size()));
+    e.raw(u.image);
+  }
   e.i32(-1);
   // frame 2
   e.i32(9); e.i32(9); e.i32(0);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../formats/exe_fixture.h"
@@ -59,6 +60,22 @@ inline std::vector<uint8_t> solidImage(int w, int h, uint16_t colour, bool big =
   return t.b;
 }
 
+// The same image in two bands: the top half one colour, the bottom half the
+// other (no scrambling, so no big form).
+inline std::vector<uint8_t> bandedImage(int w, int h, uint16_t top, uint16_t bottom) {
+  std::vector<uint8_t> t = solidImage(w, h, bottom);
+  const uint32_t rowWords = (2 * w + 3) / 4 * 4 / 2;
+  // The pixels were one run token at the end; rows are stored bottom-up.
+  t.resize(t.size() - 8);
+  for (auto [count, colour] : {std::pair<uint32_t, uint16_t>{rowWords * (h - h / 2), bottom},
+                               std::pair<uint32_t, uint16_t>{rowWords * (h / 2), top}})
+    for (uint16_t x : {uint16_t(0), uint16_t(0), uint16_t(count), colour}) {
+      t.push_back(uint8_t(x));
+      t.push_back(uint8_t(x >> 8));
+    }
+  return t;
+}
+
 // A 16 x 16 32-bit icon, opaque magenta.
 inline std::vector<uint8_t> magentaIcon() {
   exefix::Bytes ico;
@@ -92,10 +109,13 @@ struct Spec {
   std::string password;  // playback password: sets playKey and scrambles with it
   int soundPacking = 0;  // 0 none, 1 raw, 2 zlib (after the pictures)
   bool bigImages = false;
+  // Frame 4's corner stored as (-8, -16, 16, 16): a 24 x 32 image, red above
+  // and cyan below, of which only the cyan part lies inside the picture.
+  bool cornerFromOutside = false;
 };
 
 // Six frames: 0 red, 1 green, 2 blue (key frame), 3 yellow, 4 a 16 x 16 cyan
-// corner at (0, 0) only, 5 white (a whole-picture update, not a key frame).
+// corner at (0, 0) only (see cornerFromOutside), 5 white (a whole-picture update, not a key frame).
 // The cursor stands at (40, 20) in every frame; its icon comes with frames 0
 // and 2.
 inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, const Spec& spec) {
@@ -141,7 +161,17 @@ inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, con
   std::size_t key2 = e.size() - H;
   cursor(true); update(2, kW, kH, kBlue); e.i32(-2);
   cursor(false); update(3, kW, kH, kYellow); e.i32(-3);
-  cursor(false); update(4, 16, 16, kCyan); e.i32(-4);
+  cursor(false);
+  if (spec.cornerFromOutside) {
+    e.i32(4);
+    for (int32_t v : {-8, -16, 16, 16}) e.i32(v);
+    std::vector<uint8_t> img = bandedImage(24, 32, kRed, kCyan);
+    e.i32(int32_t(img.size()));
+    e.raw(img);
+  } else {
+    update(4, 16, 16, kCyan);
+  }
+  e.i32(-4);
   cursor(false); update(5, kW, kH, kWhite); e.i32(-5);
 
   if (spec.soundPacking) {

@@ -180,7 +180,8 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
   Spec edit;
   edit.editKey = 12345;
   edit.bigImages = true;
-  Spec raw, zlib, full;
+  Spec raw, zlib, full, outside;
+  outside.cornerFromOutside = true;
   raw.soundPacking = 1;
   zlib.soundPacking = 2;
   full.fullScreen = 1;
@@ -192,6 +193,8 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
       {"raw_sound", raw, L"", "RGBYW", "RGBYCW", 6},
       {"zlib_sound", zlib, L"", "RGBYW", "RGBYCW", 6},
       {"full_screen", full, L"nowav", "RGBYW", "RGBYCW", 6},
+      // Drawn at its stored corner, only the image's cyan part is seen.
+      {"corner_from_outside", outside, L"nowav", "RGBYW", "RGBYCW", 6},
   };
   for (const PlayCase& c : cases) {
     SCOPED_TRACE(c.name);

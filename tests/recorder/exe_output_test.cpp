@@ -266,7 +266,7 @@ public:
   void stop() override { stopped = true; }
   int width() const override { return kW; }
   int height() const override { return kH; }
-  static MirrorRegion region(const Picture& p, FrameRect r) {
+  static MirrorRegion region(const Picture& p, ExeFrameRect r) {
     MirrorRegion m;
     m.rect = r;
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -280,7 +280,7 @@ public:
   }
   bool grabWhole(bool, MirrorRegion& out) override {
     ++wholeGrabs;
-    out = region(screens.at(next++), FrameRect{0, 0, kW, kH});
+    out = region(screens.at(next++), ExeFrameRect{0, 0, kW, kH});
     return true;
   }
   bool grabChanged(std::vector<MirrorRegion>& out) override {
@@ -294,7 +294,7 @@ public:
           top = std::min(top, y);
           bottom = y + 1;
         }
-    if (top < bottom) out.push_back(region(now, FrameRect{0, top, kW, bottom}));
+    if (top < bottom) out.push_back(region(now, ExeFrameRect{0, top, kW, bottom}));
     return true;
   }
 };

@@ -58,7 +58,7 @@ void dumpRecording(ExeRecording& r) {
       std::printf(", \"x\": %d, \"y\": %d, \"iconLength\": %zu", f.cursorX, f.cursorY, f.icon.size());
     std::printf(", \"rects\": [");
     for (std::size_t i = 0; i < f.updates.size(); ++i) {
-      const FrameRect& q = f.updates[i].rect;
+      const ExeFrameRect& q = f.updates[i].rect;
       std::printf("%s[%d, %d, %d, %d]", i ? ", " : "", q.left, q.top, q.right, q.bottom);
     }
     std::printf("]}");
