@@ -8,6 +8,7 @@
 // It is copied into every recording, so it stays small and keeps to the
 // readers of the formats library: nothing of the file is read unchecked.
 #include "ExeContainer.h"
+#include "ExeFrames.h"
 #include "FrameCodec.h"
 #include "Graphics.h"
 #include "Jpeg.h"
@@ -162,32 +163,6 @@ private:
 };
 
 // ---- pictures ----------------------------------------------------------------
-
-// Decodes one update's image into a bitmap: JPEG for image codec 0, else the
-// program's own codec (either layout).
-bool decodeImage(const std::vector<uint8_t>& image, int imageCodec, TBitmap& out, QuietHost& host) {
-  try {
-    bool extended = image.size() >= 8 && getI32(image.data()) == -1 && getI32(image.data() + 4) == -1;
-    TMemoryStream ms;
-    if (imageCodec == 0 && !extended) {
-      ms.Write(image.data(), int(image.size()));
-      ms.SetPosition(0);
-      TJPEGImage jpeg;
-      jpeg.LoadFromStream(ms, int(image.size()));
-      jpeg.DecodeTo(out);
-      return true;
-    }
-    std::vector<uint8_t> bmp;
-    int type = imageCodec >= 1 && imageCodec <= 3 ? imageCodec : 3;
-    if (decodeFrameImageBytes(image.data(), image.size(), type, bmp, host) != 1) return false;
-    ms.Write(bmp.data(), int(bmp.size()));
-    ms.SetPosition(0);
-    out.LoadFromStream(ms);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 COLORREF playerColour(int32_t c) {
   // The framework's colour values: negative ones name system colours.
@@ -378,7 +353,7 @@ bool Player::applyFrame(const ExeFrame& f, bool scrambled) {
   for (const ExeFrameUpdate& u : f.updates) {
     std::vector<uint8_t> image = u.image;
     if (scrambled && !unscrambleFrameImage(image, key_)) return false;
-    if (!decodeImage(image, rec_.settings.imageCodec, update_, host_)) return false;
+    if (!decodeExeUpdateImage(image, rec_.settings.imageCodec, update_, host_)) return false;
     // The decoded picture belongs at the stored corner, which may lie left
     // of or above the picture: copy only its part inside the picture.
     const int64_t sx = u.imageX(), sy = u.imageY();

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "ExeContainer.h"
+#include "ExeFrames.h"
 #include "FrameCodec.h"
 #include "SoundTrack.h"
 #include "exe_fixture.h"
@@ -152,6 +153,8 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
                            patternImage(s[2] - s[0], s[3] - s[1],
                                         [&](int x, int y) { return pixel(i, x, y); })});
   }
+  // Frame 0: a whole picture of zeros, under the updates.
+  spec.frame0Image = patternImage(64, 48, [](int, int) { return uint16_t(0); });
   Exe exe = buildExe(spec);
   SpanSource src(exe.bytes);
   ExeRecording r;
@@ -200,6 +203,24 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
       }
       ASSERT_EQ(canvas[std::size_t(y) * 64 + std::size_t(x)], want) << "at " << x << ", " << y;
     }
+
+  // The same frame composed by the library: the file says image codec 3, but
+  // these images are type 1 tokens; say so in the settings (at end - 224,
+  // imageCodec at 80) and compose frame 1 over frame 0.
+  exe.bytes[exe.bytes.size() - 224 + 80] = 1;
+  SpanSource again(exe.bytes);
+  ExeRecording fresh;
+  ASSERT_TRUE(fresh.open(again));
+  TBitmap picture;
+  ASSERT_EQ(composeExeFrame(fresh, 1, picture, host), 1);
+  ASSERT_EQ(picture.PixelFormat(), pf16bit);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const uint8_t* row = picture.ScanLine(y);
+      ASSERT_EQ(uint16_t(row[2 * x] | row[2 * x + 1] << 8), canvas[std::size_t(y) * 64 + std::size_t(x)])
+          << "composed at " << x << ", " << y;
+    }
+  EXPECT_EQ(composeExeFrame(fresh, 99, picture, host), -1) << "past the last frame";
 }
 
 TEST(ExeRecording, WithoutMouseList) {

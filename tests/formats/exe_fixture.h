@@ -87,6 +87,7 @@ struct ExeSpec {
   std::vector<uint8_t> caption40;  // stored (scrambled) caption bytes; default "AB"
   bool mouseList = true;           // settings.hasMouseList and the mouselist section
   std::vector<StoredUpdate> frame1;  // replaces frame 1's three updates when given
+  std::vector<uint8_t> frame0Image;  // replaces frame 0's placeholder image when given
 };
 
 struct Exe {
@@ -146,7 +147,12 @@ inline Exe buildExe(const ExeSpec& spec) {
 
   // frame 0
   e.i32(5); e.i32(6); e.i32(6); e.raw(std::string("ICON00"));
-  e.i32(5); e.raw(std::string("IMG0!"));
+  if (spec.frame0Image.empty()) {
+    e.i32(5); e.raw(std::string("IMG0!"));
+  } else {
+    e.i32(int32_t(spec.frame0Image.size()));
+    e.raw(spec.frame0Image);
+  }
   e.i32(0);
   // frame 1
   e.i32(7); e.i32(8); e.i32(0);

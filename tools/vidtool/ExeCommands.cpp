@@ -1,13 +1,15 @@
-// vidtool exe-probe / exe-dump: what the tools' probes say of a self-playing
-// EXE (version, protection, player size, sound packing, tail damage), and a
-// JSON summary of its recording or recordings (trailer, playback settings,
-// header, caption, lists, and per frame its cursor block and changed
-// rectangles).
+// vidtool exe-probe / exe-dump / exe-frame: what the tools' probes say of a
+// self-playing EXE (version, protection, player size, sound packing, tail
+// damage), a JSON summary of its recording or recordings (trailer, playback
+// settings, header, caption, lists, and per frame its cursor block and
+// changed rectangles), and the picture of any frame as a BMP file.
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "Command.h"
 #include "ExeContainer.h"
+#include "ExeFrames.h"
 
 namespace {
 
@@ -101,7 +103,29 @@ int dump(const std::vector<std::string>& args) {
   return 0;
 }
 
+int frame(const std::vector<std::string>& args) {
+  if (args.size() != 3) return 2;
+  std::vector<unsigned char> bytes;
+  if (!readWholeFile(args[0], bytes)) return 1;
+  SpanSource src(bytes.data(), bytes.size());
+  ExeRecording r;
+  if (!r.open(src)) {
+    std::fprintf(stderr, "%s: not a readable single-section EXE recording\n", args[0].c_str());
+    return 1;
+  }
+  StderrHost host;
+  TBitmap picture;
+  const int n = std::atoi(args[1].c_str());
+  if (composeExeFrame(r, n, picture, host) != 1) {
+    std::fprintf(stderr, "%s: frame %d cannot be read\n", args[0].c_str(), n);
+    return 1;
+  }
+  picture.SaveToFile(AnsiString(args[2]));
+  return 0;
+}
+
 const ToolCommand kProbe("exe-probe", "FILE.exe", probe);
+const ToolCommand kFrame("exe-frame", "FILE.exe N OUT.bmp", frame);
 const ToolCommand kDump("exe-dump", "FILE.exe", dump);
 
 }  // namespace
