@@ -4,6 +4,7 @@
 // objects that live until shutdown. The order and the failure table are
 // decided by runStartupChecks; a failure ends the process here.
 #include "MainForm_win.h"
+#include "RecordingControl_win.h"
 
 #include <objbase.h>
 
@@ -244,6 +245,7 @@ void TMainForm::FormCreate(TObject* Sender) {
   StartupResult r = runStartupChecks(*env, firstSiteBase(defaultUpdateConfig()).c_str());
   if (!r.carryOn) ExitProcess(static_cast<UINT>(r.exitCode));
   installWaitFormProgress();
+  installRecordingControl(*this);
   wmvAvailable = r.wmvAvailable;
   mp3Available = r.mp3Available;
   splitPartCounter = 0;

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "HookProtocol.h"
 #include "RobotClient.h"
+#include "ZorbelNames.h"
 
 namespace {
 
@@ -111,6 +113,27 @@ bool Checked(HWND form, const wchar_t* name) {
   return SendMessageW(ControlNamed(form, name), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// The program starts the mouse-effect helper and, through COM, the sound
+// server; a run that ends early leaves them behind, and under Wine they hold
+// the test's output open (ctest then waits for ever). Ask them to close as
+// the program itself does (a killed sound server spoils the prefix's COM
+// state for the next run), and end them only when they do not.
+void EndHelpers() {
+  const std::wstring pellun = robot::Widen(HELPER_WINDOW_TITLE);
+  for (const wchar_t* title : {pellun.c_str(), zorbel::kWindowTitle}) {
+    HWND w = FindWindowW(nullptr, title);
+    if (!w) continue;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    PostMessageW(w, WM_CLOSE, 0, 0);
+    if (p) {
+      if (WaitForSingleObject(p, 5000) == WAIT_TIMEOUT) TerminateProcess(p, 9);
+      CloseHandle(p);
+    }
+  }
+}
+
 class ProgramFolder {
 public:
   ProgramFolder() {
@@ -130,6 +153,7 @@ public:
     Copy(PLAY_DAT, L"play.dat");
   }
   ~ProgramFolder() {
+    EndHelpers();
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir_ + L"*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
