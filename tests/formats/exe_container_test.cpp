@@ -146,16 +146,16 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
   };
   // Every image pixel names its update and its place in the image.
   auto pixel = [](std::size_t i, int x, int y) { return uint16_t((i + 1) << 12 | y << 6 | x); };
-  ExeSpec spec;
+  ExeSpec recipe;
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const int32_t* s = cases[i].stored;
-    spec.frame1.push_back({s[0], s[1], s[2], s[3],
+    recipe.frame1.push_back({s[0], s[1], s[2], s[3],
                            patternImage(s[2] - s[0], s[3] - s[1],
                                         [&](int x, int y) { return pixel(i, x, y); })});
   }
   // Frame 0: a whole picture of zeros, under the updates.
-  spec.frame0Image = patternImage(64, 48, [](int, int) { return uint16_t(0); });
-  Exe exe = buildExe(spec);
+  recipe.frame0Image = patternImage(64, 48, [](int, int) { return uint16_t(0); });
+  Exe exe = buildExe(recipe);
   SpanSource src(exe.bytes);
   ExeRecording r;
   ASSERT_TRUE(r.open(src));
@@ -224,12 +224,12 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
 }
 
 TEST(ExeRecording, WithoutMouseList) {
-  ExeSpec spec;
-  spec.mouseList = false;
-  spec.soundPacking = 1;
-  spec.sound = wav(10);
-  spec.soundAfterPictures = true;
-  Exe exe = buildExe(spec);
+  ExeSpec recipe;
+  recipe.mouseList = false;
+  recipe.soundPacking = 1;
+  recipe.sound = wav(10);
+  recipe.soundAfterPictures = true;
+  Exe exe = buildExe(recipe);
   SpanSource src(exe.bytes);
   ExeRecording r;
   ASSERT_TRUE(r.open(src));
@@ -258,10 +258,10 @@ TEST(ExeRecording, TailWriterMatchesTheLayout) {
 TEST(ExeRecording, CaptionTextFields) {
   // A 40-byte caption without NUL (older writers) reads whole; an empty one is
   // stored as the single byte 100.
-  ExeSpec spec;
+  ExeSpec recipe;
   std::string full(40, 'x');
-  for (int i = 0; i < 40; ++i) spec.caption40.push_back(uint8_t('x' ^ scrambleKey(i)));
-  Exe exe = buildExe(spec);
+  for (int i = 0; i < 40; ++i) recipe.caption40.push_back(uint8_t('x' ^ scrambleKey(i)));
+  Exe exe = buildExe(recipe);
   SpanSource src(exe.bytes);
   ExeRecording r;
   ASSERT_TRUE(r.open(src));
@@ -292,11 +292,11 @@ TEST(ExeRecording, SoundTracksOfBothPackingsAndPlaces) {
   for (int packing : {1, 2})
     for (bool after : {false, true}) {
       SCOPED_TRACE("packing " + std::to_string(packing) + (after ? " after" : " before"));
-      ExeSpec spec;
-      spec.soundPacking = packing;
-      spec.soundAfterPictures = after;
-      spec.sound = wav(250000);
-      Exe exe = buildExe(spec);
+      ExeSpec recipe;
+      recipe.soundPacking = packing;
+      recipe.soundAfterPictures = after;
+      recipe.sound = wav(250000);
+      Exe exe = buildExe(recipe);
       SpanSource src(exe.bytes);
       ExeRecording r;
       ASSERT_TRUE(r.open(src));
@@ -308,7 +308,7 @@ TEST(ExeRecording, SoundTracksOfBothPackingsAndPlaces) {
       const SoundPacking* p = findSoundPacking(packing);
       ASSERT_NE(p, nullptr);
       ASSERT_EQ(p->unpack(src, pos, r.soundEnd, out, host), 1);
-      EXPECT_EQ(out.bytes, spec.sound);
+      EXPECT_EQ(out.bytes, recipe.sound);
       EXPECT_EQ(pos, r.soundEnd) << "the block ends where the next part begins";
       EXPECT_EQ(exeSoundPacking(src), packing);
       EXPECT_EQ(recordingDurationMs(src), 4 * 200);
@@ -415,10 +415,10 @@ TEST(ExeProbes, FileThatCannotBeOpened) {
 }
 
 TEST(ExeTail, ScanAndRepairAppendedBytes) {
-  ExeSpec spec;
-  spec.soundPacking = 2;
-  spec.sound = wav(3000);
-  std::vector<uint8_t> good = buildExe(spec).bytes;
+  ExeSpec recipe;
+  recipe.soundPacking = 2;
+  recipe.sound = wav(3000);
+  std::vector<uint8_t> good = buildExe(recipe).bytes;
   std::vector<uint8_t> zeros = good, garbage = good;
   zeros.insert(zeros.end(), 5000, 0);
   for (int i = 0; i < 300; ++i) garbage.push_back(uint8_t(i * 31 + 1));
@@ -447,10 +447,10 @@ TEST(ExeTail, ScanAndRepairAppendedBytes) {
 }
 
 TEST(ExeTail, RepairOfCutOffFilesNeverClaimsABrokenFile) {
-  ExeSpec spec;
-  spec.soundPacking = 1;
-  spec.sound = wav(2000);
-  std::vector<uint8_t> one = buildExe(spec).bytes;
+  ExeSpec recipe;
+  recipe.soundPacking = 1;
+  recipe.sound = wav(2000);
+  std::vector<uint8_t> one = buildExe(recipe).bytes;
   std::vector<uint8_t> multi = buildMulti({one, one, one}, 100);
   std::mt19937 rng(1234);
   for (const auto* file : {&one, &multi}) {

@@ -104,23 +104,23 @@ inline uint8_t scrambleKey(int i) { return uint8_t(100 - 4 * i); }
 //     (reaches past the picture), (100,100,120,120) "zz" (outside it)
 //  2: cursor (9, 9), nothing changed
 //  3: key frame: cursor (1, 2) icon "ICO3", whole picture "KEY3"
-inline Exe buildExe(const ExeSpec& spec) {
+inline Exe buildExe(const ExeSpec& recipe) {
   Bytes e;
   Exe out;
-  for (int32_t i = 0; i < spec.stubSize; ++i) e.b.push_back(uint8_t(i == 0 ? 'M' : i == 1 ? 'Z' : i));
+  for (int32_t i = 0; i < recipe.stubSize; ++i) e.b.push_back(uint8_t(i == 0 ? 'M' : i == 1 ? 'Z' : i));
   std::size_t kAt = e.size();
   e.i32(0);  // dataStartWord, patched below
 
   std::vector<uint8_t> block;
-  if (spec.soundPacking == 1) {
+  if (recipe.soundPacking == 1) {
     Bytes r;
-    r.i32(int32_t(spec.sound.size()));
-    r.raw(spec.sound);
+    r.i32(int32_t(recipe.sound.size()));
+    r.raw(recipe.sound);
     block = r.b;
-  } else if (spec.soundPacking == 2) {
-    block = zlibBlock(spec.sound);
+  } else if (recipe.soundPacking == 2) {
+    block = zlibBlock(recipe.sound);
   }
-  if (!block.empty() && !spec.soundAfterPictures) {
+  if (!block.empty() && !recipe.soundAfterPictures) {
     e.raw(block);
     e.put32(kAt, int32_t(e.size()));  // K > 0: the picture part's offset
   }
@@ -131,8 +131,8 @@ inline Exe buildExe(const ExeSpec& spec) {
   for (int32_t v : {2, 64, 48, 4, 5, 200, 0, 0, 3, 1}) e.i32(v);
   e.zeros(40);
   // caption: text[40] scrambled, x, y, fontSize, fontName[20], colour, four style bytes
-  if (!spec.caption40.empty()) {
-    e.raw(spec.caption40);
+  if (!recipe.caption40.empty()) {
+    e.raw(recipe.caption40);
   } else {
     std::string t("AB");
     t.resize(40, '\0');
@@ -147,16 +147,16 @@ inline Exe buildExe(const ExeSpec& spec) {
 
   // frame 0
   e.i32(5); e.i32(6); e.i32(6); e.raw(std::string("ICON00"));
-  if (spec.frame0Image.empty()) {
+  if (recipe.frame0Image.empty()) {
     e.i32(5); e.raw(std::string("IMG0!"));
   } else {
-    e.i32(int32_t(spec.frame0Image.size()));
-    e.raw(spec.frame0Image);
+    e.i32(int32_t(recipe.frame0Image.size()));
+    e.raw(recipe.frame0Image);
   }
   e.i32(0);
   // frame 1
   e.i32(7); e.i32(8); e.i32(0);
-  std::vector<StoredUpdate> frame1 = spec.frame1;
+  std::vector<StoredUpdate> frame1 = recipe.frame1;
   if (frame1.empty())
     frame1 = {{10, 10, 20, 20, {'a', 'b', 'c'}}, {60, 40, 80, 60, {'d', 'e'}},
               {100, 100, 120, 120, {'z', 'z'}}};
@@ -176,13 +176,13 @@ inline Exe buildExe(const ExeSpec& spec) {
   e.i32(3); for (int32_t v : {0, 0, 64, 48}) e.i32(v); e.i32(4); e.raw(std::string("KEY3"));
   e.i32(-3);
 
-  if (!block.empty() && spec.soundAfterPictures) {
+  if (!block.empty() && recipe.soundAfterPictures) {
     e.put32(kAt, -int32_t(e.size()));  // K < 0: the sound track's offset, negated
     e.raw(block);
   }
 
   std::string mouse = "0\r\n10\r\n20\r\n1\r\n3\r\n4\r\n0\r\n0\r\n";
-  if (spec.mouseList) {
+  if (recipe.mouseList) {
     e.raw(mouse);
     e.i32(int32_t(mouse.size()));
   }
@@ -197,17 +197,17 @@ inline Exe buildExe(const ExeSpec& spec) {
   e.put32(S + 24, 1);        // loopPlay
   std::memcpy(&e.b[S + 56], "Demo", 4);  // title
   e.put32(S + 80, 3);        // imageCodec
-  e.put32(S + 84, spec.soundPacking ? spec.soundPacking : 1);  // soundCodec
-  e.put32(S + 92, spec.mouseList ? 1 : 0);  // hasMouseList
+  e.put32(S + 84, recipe.soundPacking ? recipe.soundPacking : 1);  // soundCodec
+  e.put32(S + 92, recipe.mouseList ? 1 : 0);  // hasMouseList
   e.put32(S + 104, 1);       // lowQuality
 
   // trailer, 44 bytes
-  e.i32(spec.editKey);
-  e.i32(spec.playKey);
+  e.i32(recipe.editKey);
+  e.i32(recipe.playKey);
   e.zeros(12);
   e.i32(8);
-  e.i32(spec.version);
-  e.i32(spec.stubSize);
+  e.i32(recipe.version);
+  e.i32(recipe.stubSize);
   std::string magic = "qorvimdvq";
   magic.resize(12, '\0');
   e.raw(magic);

@@ -239,12 +239,12 @@ TEST(SoundTrack, Widening8To16) {
 }
 
 TEST(SoundTrack, PlayingTimeFromThePictureHeader) {
-  ExeSpec spec;
-  spec.soundPacking = 1;
-  spec.sound = wav(100);
+  ExeSpec recipe;
+  recipe.soundPacking = 1;
+  recipe.sound = wav(100);
   for (bool after : {false, true}) {
-    spec.soundAfterPictures = after;
-    Exe exe = buildExe(spec);
+    recipe.soundAfterPictures = after;
+    Exe exe = buildExe(recipe);
     SpanSource src(exe.bytes);
     EXPECT_EQ(recordingDurationMs(src), 800);  // 4 frames of 200 ms
     exe.bytes.back() = 1;  // the byte after the magic's NUL is not part of it

@@ -118,26 +118,26 @@ struct Spec {
 // corner at (0, 0) only (see cornerFromOutside), 5 white (a whole-picture update, not a key frame).
 // The cursor stands at (40, 20) in every frame; its icon comes with frames 0
 // and 2.
-inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, const Spec& spec) {
+inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, const Spec& recipe) {
   exefix::Bytes e;
   e.raw(stub);
   const std::size_t S = stub.size();
   e.i32(0);  // dataStartWord, patched when there is sound
   const std::size_t H = e.size();
-  for (int32_t v : {1, kW, kH, 6, 5, spec.msPerFrame, 0, 0, 1, 1}) e.i32(v);
+  for (int32_t v : {1, kW, kH, 6, 5, recipe.msPerFrame, 0, 0, 1, 1}) e.i32(v);
   e.zeros(40);
   for (int i = 0; i < 40; ++i) e.b.push_back(exefix::scrambleKey(i));  // empty caption
   e.zeros(40);
-  std::string key = spec.editKey ? std::to_string(spec.editKey) : spec.password;
-  int32_t playKey = spec.playKey;
-  if (!spec.password.empty()) {
+  std::string key = recipe.editKey ? std::to_string(recipe.editKey) : recipe.password;
+  int32_t playKey = recipe.playKey;
+  if (!recipe.password.empty()) {
     uint32_t v = 2005;  // weights 1, 2, 3, 4, 5, 7, 8, ...
-    for (std::size_t i = 0; i < spec.password.size(); ++i)
-      v += uint32_t(uint8_t(spec.password[i])) * uint32_t(i + i / 5 + 1);
+    for (std::size_t i = 0; i < recipe.password.size(); ++i)
+      v += uint32_t(uint8_t(recipe.password[i])) * uint32_t(i + i / 5 + 1);
     playKey = int32_t(v);
   }
   auto image = [&](int w, int h, uint16_t c) {
-    std::vector<uint8_t> img = solidImage(w, h, c, spec.bigImages);
+    std::vector<uint8_t> img = solidImage(w, h, c, recipe.bigImages);
     if (!key.empty()) scramble(img, key);
     e.i32(int32_t(img.size()));
     e.raw(img);
@@ -162,7 +162,7 @@ inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, con
   cursor(true); update(2, kW, kH, kBlue); e.i32(-2);
   cursor(false); update(3, kW, kH, kYellow); e.i32(-3);
   cursor(false);
-  if (spec.cornerFromOutside) {
+  if (recipe.cornerFromOutside) {
     e.i32(4);
     for (int32_t v : {-8, -16, 16, 16}) e.i32(v);
     std::vector<uint8_t> img = bandedImage(24, 32, kRed, kCyan);
@@ -174,10 +174,10 @@ inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, con
   e.i32(-4);
   cursor(false); update(5, kW, kH, kWhite); e.i32(-5);
 
-  if (spec.soundPacking) {
+  if (recipe.soundPacking) {
     std::vector<uint8_t> wav = exefix::wav(11025 * 2);  // two seconds, 8-bit mono
     e.put32(S, -int32_t(e.size()));
-    if (spec.soundPacking == 1) {
+    if (recipe.soundPacking == 1) {
       e.i32(int32_t(wav.size()));
       e.raw(wav);
     } else {
@@ -196,14 +196,14 @@ inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, con
   e.put32(P + 8, 1);         // positionSpecified
   e.put32(P + 12, 100);      // windowX
   e.put32(P + 16, 80);       // windowY
-  e.put32(P + 24, spec.loop);
-  e.put32(P + 32, spec.exitAtEnd);
-  e.put32(P + 40, spec.fullScreen);
+  e.put32(P + 24, recipe.loop);
+  e.put32(P + 32, recipe.exitAtEnd);
+  e.put32(P + 40, recipe.fullScreen);
   std::memcpy(&e.b[P + 56], "Player test", 11);
   e.put32(P + 80, 1);  // imageCodec: run-length only
-  e.put32(P + 84, spec.soundPacking ? spec.soundPacking : 1);
+  e.put32(P + 84, recipe.soundPacking ? recipe.soundPacking : 1);
   e.put32(P + 92, 1);  // hasMouseList
-  e.i32(spec.editKey);
+  e.i32(recipe.editKey);
   e.i32(playKey);
   e.zeros(12);
   for (int32_t v : {8, 8, int32_t(S)}) e.i32(v);

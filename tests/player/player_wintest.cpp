@@ -167,7 +167,7 @@ const POINT kPoints[3] = {{32, 30}, {4, 4}, {playfix::kCursorX + 6, playfix::kCu
 
 struct PlayCase {
   const char* name;
-  Spec spec;
+  Spec recipe;
   const wchar_t* args;
   const char* centre;  // colours at the centre, in order
   const char* corner;  // colours in the corner
@@ -198,7 +198,7 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
   };
   for (const PlayCase& c : cases) {
     SCOPED_TRACE(c.name);
-    PlayerRun run(writeExe(c.name, playfix::buildRecording(s, c.spec)), c.args);
+    PlayerRun run(writeExe(c.name, playfix::buildRecording(s, c.recipe)), c.args);
     ASSERT_TRUE(run.waitStarted());
     const DWORD started = GetTickCount();
     HWND w = run.window();
@@ -206,7 +206,7 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
     wchar_t title[64];
     GetWindowTextW(w, title, 64);
     EXPECT_STREQ(title, L"Player test");
-    if (c.spec.fullScreen) {
+    if (c.recipe.fullScreen) {
       RECT r;
       GetWindowRect(w, &r);
       EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN));
@@ -219,17 +219,17 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
     EXPECT_EQ(run.waitExit(2000), 0);  // exitAtEnd
     // Each frame has its msPerFrame; the bound above leaves room for Wine.
     const int played = int(GetTickCount() - started);
-    EXPECT_GE(played, c.frames * c.spec.msPerFrame - 60);
-    EXPECT_LE(played, c.frames * c.spec.msPerFrame + 1500);
+    EXPECT_GE(played, c.frames * c.recipe.msPerFrame - 60);
+    EXPECT_LE(played, c.frames * c.recipe.msPerFrame + 1500);
   }
 }
 
 // A multi-section recording plays its sections one after the other.
 TEST(PlayerStub, PlaysTheSectionsOfAJoinedRecording) {
   const std::vector<uint8_t> s = stub();
-  Spec spec;
-  spec.msPerFrame = 100;
-  std::vector<uint8_t> one = playfix::buildRecording(s, spec);
+  Spec recipe;
+  recipe.msPerFrame = 100;
+  std::vector<uint8_t> one = playfix::buildRecording(s, recipe);
   PlayerRun run(writeExe("sections", exefix::buildMulti({one, one}, int32_t(s.size()))), L"nowav");
   ASSERT_TRUE(run.waitStarted());
   HWND w = run.window();
@@ -239,11 +239,11 @@ TEST(PlayerStub, PlaysTheSectionsOfAJoinedRecording) {
 }
 
 TEST(PlayerStub, LoopsUntilEscEndsIt) {
-  Spec spec;
-  spec.msPerFrame = 100;
-  spec.loop = 1;
-  spec.exitAtEnd = 0;
-  PlayerRun run(writeExe("loop", playfix::buildRecording(stub(), spec)), L"nowav");
+  Spec recipe;
+  recipe.msPerFrame = 100;
+  recipe.loop = 1;
+  recipe.exitAtEnd = 0;
+  PlayerRun run(writeExe("loop", playfix::buildRecording(stub(), recipe)), L"nowav");
   ASSERT_TRUE(run.waitStarted());
   HWND w = run.window();
   ASSERT_NE(w, nullptr);
@@ -255,10 +255,10 @@ TEST(PlayerStub, LoopsUntilEscEndsIt) {
 }
 
 TEST(PlayerStub, HoldsTheLastFrameWithoutExitAtEnd) {
-  Spec spec;
-  spec.msPerFrame = 50;
-  spec.exitAtEnd = 0;
-  PlayerRun run(writeExe("hold", playfix::buildRecording(stub(), spec)), L"nowav playfromto(0,1)");
+  Spec recipe;
+  recipe.msPerFrame = 50;
+  recipe.exitAtEnd = 0;
+  PlayerRun run(writeExe("hold", playfix::buildRecording(stub(), recipe)), L"nowav playfromto(0,1)");
   ASSERT_TRUE(run.waitStarted());
   HWND w = run.window();
   ASSERT_NE(w, nullptr);
@@ -320,10 +320,10 @@ BOOL CALLBACK findEdit(HWND w, LPARAM p) {
 // (its larger images unscrambled with the password), a wrong one ends it with
 // a message, Cancel ends it quietly.
 TEST(PlayerStub, AsksForThePlaybackPassword) {
-  Spec spec;
-  spec.password = "pw\xc4\xe3!";  // CP936 bytes in a password count too
-  spec.bigImages = true;
-  const std::vector<uint8_t> exe = playfix::buildRecording(stub(), spec);
+  Spec recipe;
+  recipe.password = "pw\xc4\xe3!";  // CP936 bytes in a password count too
+  recipe.bigImages = true;
+  const std::vector<uint8_t> exe = playfix::buildRecording(stub(), recipe);
   struct {
     const char* name;
     const wchar_t* typed;  // nullptr: Cancel

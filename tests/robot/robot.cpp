@@ -99,11 +99,11 @@ std::wstring Plain(const std::wstring& text) {
   return out;
 }
 
-std::vector<DWORD> Processes(const std::wstring& spec) {
+std::vector<DWORD> Processes(const std::wstring& recipe) {
   std::vector<DWORD> pids;
   wchar_t* end = nullptr;
-  unsigned long n = wcstoul(spec.c_str(), &end, 10);
-  if (!spec.empty() && end && *end == 0) {
+  unsigned long n = wcstoul(recipe.c_str(), &end, 10);
+  if (!recipe.empty() && end && *end == 0) {
     pids.push_back(static_cast<DWORD>(n));
     return pids;
   }
@@ -112,7 +112,7 @@ std::vector<DWORD> Processes(const std::wstring& spec) {
   PROCESSENTRY32W pe = {};
   pe.dwSize = sizeof(pe);
   for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe))
-    if (lstrcmpiW(pe.szExeFile, spec.c_str()) == 0) pids.push_back(pe.th32ProcessID);
+    if (lstrcmpiW(pe.szExeFile, recipe.c_str()) == 0) pids.push_back(pe.th32ProcessID);
   CloseHandle(snap);
   return pids;
 }
