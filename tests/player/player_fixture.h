@@ -102,7 +102,7 @@ inline void scramble(std::vector<uint8_t>& img, const std::string& keyText) {
   for (int i = 0; i < 20; ++i) img[img.size() / 2 + i] ^= uint8_t(img[4 + i] ^ k[20 - i]);
 }
 
-struct Spec {
+struct Recipe {
   int32_t msPerFrame = 150;
   int32_t loop = 0, exitAtEnd = 1, fullScreen = 0;
   int32_t editKey = 0, playKey = 0;
@@ -118,7 +118,7 @@ struct Spec {
 // corner at (0, 0) only (see cornerFromOutside), 5 white (a whole-picture update, not a key frame).
 // The cursor stands at (40, 20) in every frame; its icon comes with frames 0
 // and 2.
-inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, const Spec& recipe) {
+inline std::vector<uint8_t> buildRecording(const std::vector<uint8_t>& stub, const Recipe& recipe) {
   exefix::Bytes e;
   e.raw(stub);
   const std::size_t S = stub.size();

@@ -22,7 +22,7 @@
 
 namespace {
 
-using playfix::Spec;
+using playfix::Recipe;
 
 std::vector<uint8_t> stub() {
   std::ifstream f(PLAY_DAT, std::ios::binary);
@@ -167,7 +167,7 @@ const POINT kPoints[3] = {{32, 30}, {4, 4}, {playfix::kCursorX + 6, playfix::kCu
 
 struct PlayCase {
   const char* name;
-  Spec recipe;
+  Recipe recipe;
   const wchar_t* args;
   const char* centre;  // colours at the centre, in order
   const char* corner;  // colours in the corner
@@ -177,18 +177,18 @@ struct PlayCase {
 TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
   const std::vector<uint8_t> s = stub();
   ASSERT_GT(s.size(), 1000u);
-  Spec edit;
+  Recipe edit;
   edit.editKey = 12345;
   edit.bigImages = true;
-  Spec raw, zlib, full, outside;
+  Recipe raw, zlib, full, outside;
   outside.cornerFromOutside = true;
   raw.soundPacking = 1;
   zlib.soundPacking = 2;
   full.fullScreen = 1;
   const PlayCase cases[] = {
-      {"silent", Spec{}, L"nowav", "RGBYW", "RGBYCW", 6},
-      {"range_from_key_frame", Spec{}, L"nowav playfromto(2,3)", "BY", "BY", 2},
-      {"range_between_key_frames", Spec{}, L"playfromto(3,4)", "Y", "YC", 2},
+      {"silent", Recipe{}, L"nowav", "RGBYW", "RGBYCW", 6},
+      {"range_from_key_frame", Recipe{}, L"nowav playfromto(2,3)", "BY", "BY", 2},
+      {"range_between_key_frames", Recipe{}, L"playfromto(3,4)", "Y", "YC", 2},
       {"edit_locked", edit, L"nowav", "RGBYW", "RGBYCW", 6},
       {"raw_sound", raw, L"", "RGBYW", "RGBYCW", 6},
       {"zlib_sound", zlib, L"", "RGBYW", "RGBYCW", 6},
@@ -227,7 +227,7 @@ TEST(PlayerStub, PlaysFramesInOrderWithCursorAndEndsAtTheEnd) {
 // A multi-section recording plays its sections one after the other.
 TEST(PlayerStub, PlaysTheSectionsOfAJoinedRecording) {
   const std::vector<uint8_t> s = stub();
-  Spec recipe;
+  Recipe recipe;
   recipe.msPerFrame = 100;
   std::vector<uint8_t> one = playfix::buildRecording(s, recipe);
   PlayerRun run(writeExe("sections", exefix::buildMulti({one, one}, int32_t(s.size()))), L"nowav");
@@ -239,7 +239,7 @@ TEST(PlayerStub, PlaysTheSectionsOfAJoinedRecording) {
 }
 
 TEST(PlayerStub, LoopsUntilEscEndsIt) {
-  Spec recipe;
+  Recipe recipe;
   recipe.msPerFrame = 100;
   recipe.loop = 1;
   recipe.exitAtEnd = 0;
@@ -255,7 +255,7 @@ TEST(PlayerStub, LoopsUntilEscEndsIt) {
 }
 
 TEST(PlayerStub, HoldsTheLastFrameWithoutExitAtEnd) {
-  Spec recipe;
+  Recipe recipe;
   recipe.msPerFrame = 50;
   recipe.exitAtEnd = 0;
   PlayerRun run(writeExe("hold", playfix::buildRecording(stub(), recipe)), L"nowav playfromto(0,1)");
@@ -273,7 +273,7 @@ TEST(PlayerStub, HoldsTheLastFrameWithoutExitAtEnd) {
 // waits for it), a message says why, and the player ends with code 1.
 TEST(PlayerStub, RefusesDamagedFiles) {
   const std::vector<uint8_t> s = stub();
-  std::vector<uint8_t> good = playfix::buildRecording(s, Spec{});
+  std::vector<uint8_t> good = playfix::buildRecording(s, Recipe{});
   std::vector<uint8_t> cutTail(good.begin(), good.end() - 10);
   // Frame 3's image length (after its cursor block, update number and
   // rectangle) made larger than the file.
@@ -320,7 +320,7 @@ BOOL CALLBACK findEdit(HWND w, LPARAM p) {
 // (its larger images unscrambled with the password), a wrong one ends it with
 // a message, Cancel ends it quietly.
 TEST(PlayerStub, AsksForThePlaybackPassword) {
-  Spec recipe;
+  Recipe recipe;
   recipe.password = "pw\xc4\xe3!";  // CP936 bytes in a password count too
   recipe.bigImages = true;
   const std::vector<uint8_t> exe = playfix::buildRecording(stub(), recipe);
