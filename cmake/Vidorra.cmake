@@ -136,3 +136,29 @@ function(vidorra_fuzzer name)
     add_test(NAME ${name}_corpus COMMAND ${name} -runs=0 ${corpus})
   endif()
 endfunction()
+
+# vidorra_program_test(NAME SOUND): a Windows test that runs Vidorra.exe in a
+# program folder it assembles from the build outputs (tests/robot/ProgramRun.h)
+# and may show the test scene (tests/scene). SOUND is the sound server's
+# source (ramp or silence). The sound server's registration and the instance
+# mutex are global to the Wine prefix, and the program's windows and hot keys
+# need the display to themselves: such tests run one at a time.
+function(vidorra_program_test name sound)
+  if(NOT TARGET ${name})
+    return()
+  endif()
+  add_dependencies(${name} Vidorra zorbel trebis trebis1 pellun play scene)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/robot
+                             ${PROJECT_SOURCE_DIR}/tests/recorder ${PROJECT_SOURCE_DIR}/tests/scene)
+  target_compile_definitions(${name} PRIVATE
+    "VIDORRA_EXE=\"$<TARGET_FILE:Vidorra>\""
+    "ZORBEL_EXE=\"$<TARGET_FILE:zorbel>\""
+    "TREBIS_DLL=\"$<TARGET_FILE:trebis>\""
+    "TREBIS1_DLL=\"$<TARGET_FILE:trebis1>\""
+    "PELLUN_EXE=\"$<TARGET_FILE:pellun>\""
+    "PLAY_DAT=\"$<TARGET_FILE_DIR:play>/play.dat\""
+    "SCENE_EXE=\"$<TARGET_FILE:scene>\"")
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "${VIDORRA_WINE_ENV};ZORBEL_SOURCE=${sound}"
+    RESOURCE_LOCK "zorbel;display" TIMEOUT 600)
+endfunction()

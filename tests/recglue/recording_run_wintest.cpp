@@ -13,207 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "RobotClient.h"
+#include "ProgramRun.h"
 #include "lx_checker.h"
 
 namespace {
 
-using robot::WinePath;
+using namespace program;
 
-std::wstring ClassOf(HWND w) {
-  wchar_t c[64] = {};
-  GetClassNameW(w, c, 64);
-  return c;
-}
-std::wstring TextOf(HWND w) {
-  wchar_t t[1024] = {};
-  DWORD_PTR got = 0;
-  SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(t), SMTO_ABORTIFHUNG, 2000, &got);
-  return t;
-}
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  s.resize(static_cast<std::size_t>(n - 1));
-  return s;
-}
-
-struct Found {
-  DWORD pid;
-  std::wstring cls;
-  HWND hwnd = nullptr;
-};
-BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
-  auto* f = reinterpret_cast<Found*>(lp);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  if (owner == f->pid && IsWindowVisible(w) && ClassOf(w) == f->cls) {
-    f->hwnd = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-HWND VisibleTopWindow(DWORD pid, const wchar_t* cls) {
-  Found f{pid, cls};
-  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&f));
-  return f.hwnd;
-}
-BOOL CALLBACK LongestStatic(HWND w, LPARAM lp) {
-  auto* best = reinterpret_cast<std::wstring*>(lp);
-  if (ClassOf(w) == L"Static") {
-    std::wstring t = TextOf(w);
-    if (t.size() > best->size()) *best = t;
-  }
-  return TRUE;
-}
-
-// A program folder of its own, holding the working folder too, removed
-// afterwards (one level of subfolders).
-class ProgramFolder {
-public:
-  ProgramFolder() {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"vidorra-rec-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    CreateDirectoryW(work().c_str(), nullptr);
-    Copy(VIDORRA_EXE, L"Vidorra.exe");
-    Copy(ZORBEL_EXE, L"zorbel.exe");
-    Copy(TREBIS_DLL, L"trebis.dll");
-    Copy(TREBIS1_DLL, L"trebis1.dll");
-    Copy(PELLUN_EXE, L"pellun.exe");
-    Copy(PLAY_DAT, L"play.dat");
-  }
-  ~ProgramFolder() {
-    Clear(work());
-    RemoveDirectoryW(work().c_str());
-    Clear(dir_);
-    RemoveDirectoryW(dir_.c_str());
-  }
-  std::wstring path(const wchar_t* name) const { return dir_ + name; }
-  std::wstring work() const { return dir_ + L"work\\"; }
-  const std::wstring& dir() const { return dir_; }
-
-private:
-  void Copy(const char* from, const wchar_t* to) { CopyFileW(WinePath(from).c_str(), (dir_ + to).c_str(), FALSE); }
-  static void Clear(const std::wstring& folder) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + fd.cFileName).c_str());
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-  std::wstring dir_;
-};
-
-struct ProgramRun {
-  PROCESS_INFORMATION pi = {};
-  std::vector<std::string> boxes;  // UTF-8 texts of the boxes answered
-  HWND mainForm = nullptr;
-  bool exited = false;
-  DWORD exitCode = 99;
-
-  ~ProgramRun() {
-    if (!pi.hProcess) return;
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-  void Start(const ProgramFolder& folder) {
-    std::wstring exe = folder.path(L"Vidorra.exe");
-    std::wstring cmd = L"\"" + exe + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.dir().c_str(), &si,
-                               &pi));
-    Pump(60000, [&] { return mainForm != nullptr; });
-  }
-  // Answers every box with its first button until done() or the time is up
-  // or the program ends.
-  template <class Done>
-  void Pump(DWORD ms, Done done) {
-    DWORD until = GetTickCount() + ms;
-    while (static_cast<int>(until - GetTickCount()) > 0) {
-      if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0) {
-        exited = true;
-        GetExitCodeProcess(pi.hProcess, &exitCode);
-        return;
-      }
-      if (HWND box = VisibleTopWindow(pi.dwProcessId, L"#32770")) {
-        std::wstring text;
-        EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&text));
-        if (!text.empty()) {
-          boxes.push_back(Utf8(text));
-          PostMessageW(box, WM_COMMAND, IDOK, 0);
-          Sleep(300);
-          continue;
-        }
-      }
-      if (!mainForm) {
-        HWND form = VisibleTopWindow(pi.dwProcessId, L"VidorraForm");
-        if (form && TextOf(form) == L"Vidorra") mainForm = form;
-      }
-      if (done()) return;
-    }
-  }
-};
-
-Bytes ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 bool HasTrailer(const Bytes& b) {
   static const char magic[] = "qorvimlxs";
   return b.size() >= 40 + 40 && std::equal(magic, magic + 9, b.end() - 12);
 }
-// The recorder's state as the outside query answers it: 1 idle, 2 recording.
-LRESULT RecorderState(HWND form) {
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutW(form, WM_USER + 17, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);
-  return static_cast<LRESULT>(answer);
-}
-
-// The sound server this run's program started stays up after the program
-// has ended, holding the test's output open; it is closed by its window,
-// found by its title and its image in this run's folder.
-struct ServerQuery {
-  std::wstring folder;
-  DWORD pid = 0;
-  HWND wnd = nullptr;
-};
-BOOL CALLBACK MatchServer(HWND w, LPARAM lp) {
-  auto* q = reinterpret_cast<ServerQuery*>(lp);
-  wchar_t title[128] = {};
-  GetWindowTextW(w, title, 128);
-  if (std::wstring(title) != L"QORVIMRECORDER{A8B0ADB7-ECB6-4D8F-829A-F050181A6510}") return TRUE;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (!h) return TRUE;
-  wchar_t image[MAX_PATH] = {};
-  DWORD n = MAX_PATH;
-  if (QueryFullProcessImageNameW(h, 0, image, &n) && _wcsnicmp(image, q->folder.c_str(), q->folder.size()) == 0)
-  {
-    q->pid = pid;
-    q->wnd = w;
-  }
-  CloseHandle(h);
-  return q->pid ? FALSE : TRUE;
-}
-void EndSoundServerOf(const std::wstring& folder) {
-  ServerQuery q{folder};
-  EnumWindows(MatchServer, reinterpret_cast<LPARAM>(&q));
-  if (!q.pid) return;
-  // Asked to close first, as the program itself does: a killed server leaves
-  // its class registration behind in Wine and spoils the next test's create.
-  if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, q.pid)) {
-    PostMessageW(q.wnd, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(h, 5000) == WAIT_TIMEOUT) TerminateProcess(h, 0);
-    CloseHandle(h);
-  }
+Bytes ReadAll(const std::wstring& path) {
+  const std::string s = ReadFileBytes(path);
+  return Bytes(s.begin(), s.end());
 }
 
 TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
@@ -228,10 +41,7 @@ TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   lines[42] = "2", lines[43] = "2";              // 16 bits, 11025 Hz
   lines[68] = "5";                               // frames per second
   lines[61] = "SimSun";
-  {
-    std::ofstream out(folder.path(L"set.dat").c_str(), std::ios::binary);
-    for (const auto& l : lines) out << l << "\r\n";
-  }
+  folder.WriteSettings(lines);
 
   ProgramRun run;
   run.Start(folder);
@@ -302,8 +112,7 @@ TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   EXPECT_GT(values.size(), 16u);
 
   PostMessageW(form, WM_CLOSE, 0, 0);
-  run.Pump(20000, [] { return false; });
-  EndSoundServerOf(folder.dir());
+  run.PumpUntilExit(20000);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 0u);
 }
