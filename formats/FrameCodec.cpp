@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "ByteReader.h"
+#include "FrameCodecDeflate.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the codec reads and writes little-endian words in place"
@@ -41,20 +42,12 @@ void appendI32(std::vector<uint8_t>& out, int32_t v) {
   out.insert(out.end(), b, b + 4);
 }
 
-// compress2 into out (appended). False when zlib fails.
+// The zlib stream of the tokens, appended to out; large token streams are
+// deflated in slices side by side (FrameCodecDeflate.h), still one stream
+// at the same level. False when zlib fails.
 bool appendCompressed(const uint16_t* tokens, std::size_t count, int level,
                       std::vector<uint8_t>& out) {
-  const uLong srcLen = static_cast<uLong>(count * 2);
-  uLongf destLen = compressBound(srcLen);
-  const std::size_t at = out.size();
-  out.resize(at + destLen);
-  if (compress2(out.data() + at, &destLen, reinterpret_cast<const Bytef*>(tokens), srcLen,
-                level) != Z_OK) {
-    out.resize(at);
-    return false;
-  }
-  out.resize(at + destLen);
-  return true;
+  return deflateToZlib(reinterpret_cast<const uint8_t*>(tokens), count * 2, level, out);
 }
 
 // Token payload for a word-layout type or an extended mode: the tokens as they
@@ -70,6 +63,37 @@ bool appendPayload(const uint16_t* tokens, std::size_t count, int kind,
   appendI32(out, static_cast<int32_t>(count * 2));
   return appendCompressed(tokens, count, kind == 2 ? 9 : 5, out);
 }
+
+// Room for the tokens of one encode. A thread keeps its buffer for the next
+// frame: a full-screen 32-bit picture needs 6 MB, and fresh memory costs more
+// to touch under Wine than the run-length pass that fills it. Buffers above
+// kKeptTokenBytes are the caller's alone and go when it ends.
+constexpr std::size_t kKeptTokenBytes = 64u << 20;
+
+class TokenRoom {
+public:
+  explicit TokenRoom(std::size_t words) {
+    static thread_local std::unique_ptr<uint16_t[]> kept;
+    static thread_local std::size_t keptWords = 0;
+    if (words * 2 > kKeptTokenBytes) {
+      own_.reset(new uint16_t[words]);
+      at_ = own_.get();
+      return;
+    }
+    if (keptWords < words) {
+      kept.reset();
+      keptWords = 0;
+      kept.reset(new uint16_t[words]);
+      keptWords = words;
+    }
+    at_ = kept.get();
+  }
+  uint16_t* get() const { return at_; }
+
+private:
+  std::unique_ptr<uint16_t[]> own_;
+  uint16_t* at_;
+};
 
 // Inflates a stored token stream: int32 rleLength then zlib data. The result
 // must be exactly rleLength bytes, as the encoder wrote it.
@@ -190,6 +214,21 @@ std::size_t rleEncodeWords(const uint8_t* words, std::size_t n, bool firstLitera
     i = 1;
   }
   while (i < n) {
+    // Stretches where no word equals the next (32-bit pixels, whose two
+    // halves differ, and noise) are literals: four words per step while none
+    // of words i..i+3 equals its successor (i + 3 is not the last word, which
+    // always ends in a run).
+    while (i + 5 <= n) {
+      uint64_t q, r;
+      std::memcpy(&q, words + 2 * i, 8);
+      std::memcpy(&r, words + 2 * i + 2, 8);
+      const uint64_t d = q ^ r;  // a zero lane: an equal neighbour
+      if ((d - 0x0001000100010001ull) & ~d & 0x8000800080008000ull) break;
+      std::memcpy(out, words + 2 * i, 8);
+      out += 4;
+      i += 4;
+    }
+    if (i >= n) break;
     const uint16_t v = word(words, i);
     if (i + 1 == n || v == word(words, i + 1)) {
       const std::size_t limit = std::min(n, i + 65535);
@@ -214,6 +253,39 @@ std::size_t rleEncodeWords(const uint8_t* words, std::size_t n, bool firstLitera
       ++i;
     }
   }
+  return static_cast<std::size_t>(out - dst);
+}
+
+std::size_t rleEncodeJoined(const uint8_t* a, std::size_t na, const uint8_t* b, std::size_t nb,
+                           uint16_t* dst) {
+  if (na == 0) return rleEncodeWords(b, nb, true, dst);
+  if (nb == 0) return rleEncodeWords(a, na, true, dst);
+  const std::size_t n = na + nb;
+  auto at = [&](std::size_t i) { return i < na ? word(a, i) : word(b, i - na); };
+  uint16_t* out = dst;
+  *out++ = at(0);
+  std::size_t i = 1;
+  // The first part word by word; a run that starts there may go on into b.
+  while (i < na) {
+    const uint16_t v = at(i);
+    if (v == at(i + 1)) {
+      const std::size_t limit = std::min(n, i + 65535);
+      std::size_t j = i + 1;
+      while (j < limit && at(j) == v) ++j;
+      out[0] = 0;
+      out[1] = 0;
+      out[2] = static_cast<uint16_t>(j - i);
+      out[3] = v;
+      out += 4;
+      i = j;
+    } else {
+      *out++ = v;
+      ++i;
+    }
+  }
+  // Each choice looks only at the words from its own on, so the rest of b
+  // codes as a sequence of its own without a forced literal.
+  if (i < n) out += rleEncodeWords(b + 2 * (i - na), n - i, false, out);
   return static_cast<std::size_t>(out - dst);
 }
 
@@ -305,12 +377,14 @@ bool readBmpShape(const uint8_t* bmp, std::size_t size, BmpShape& shape) {
 
 // ---- encoders ---------------------------------------------------------------
 
-int encodeFrameImageBytes(const uint8_t* bmp, std::size_t size, int codecType,
-                          std::vector<uint8_t>& out) {
-  if (codecType < 1 || codecType > 3 || size > kMaxFrameImageBytes) return -1;
-  const std::size_t n = size / 2;
-  std::unique_ptr<uint16_t[]> tokens(new uint16_t[rleMaxTokens(n)]);
-  const std::size_t count = rleEncodeWords(bmp, n, true, tokens.get());
+int encodeFrameImageParts(const uint8_t* header, std::size_t headerSize, const uint8_t* pixels,
+                          std::size_t pixelSize, int codecType, std::vector<uint8_t>& out) {
+  if (codecType < 1 || codecType > 3 || headerSize % 2 != 0 ||
+      pixelSize > kMaxFrameImageBytes - std::min(headerSize, kMaxFrameImageBytes))
+    return -1;
+  const std::size_t nh = headerSize / 2, np = pixelSize / 2;
+  TokenRoom tokens(rleMaxTokens(nh + np));
+  const std::size_t count = rleEncodeJoined(header, nh, pixels, np, tokens.get());
   const std::size_t start = out.size();
   appendI32(out, 0);
   if (!appendPayload(tokens.get(), count, codecType, out)) {
@@ -319,6 +393,11 @@ int encodeFrameImageBytes(const uint8_t* bmp, std::size_t size, int codecType,
   }
   putI32(out.data() + start, static_cast<int32_t>(out.size() - start - 4));
   return 1;
+}
+
+int encodeFrameImageBytes(const uint8_t* bmp, std::size_t size, int codecType,
+                          std::vector<uint8_t>& out) {
+  return encodeFrameImageParts(nullptr, 0, bmp, size, codecType, out);
 }
 
 int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pixels, int mode,
@@ -348,7 +427,7 @@ int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pi
   if (width > 32767 || height > 32767) depth = 0;
 
   std::vector<uint8_t> indexed;
-  std::unique_ptr<uint16_t[]> tokens;
+  std::unique_ptr<TokenRoom> tokens;
   std::size_t count = 0;
   std::size_t rawLength = 0;
   if (depth) {
@@ -376,16 +455,16 @@ int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pi
       }
     }
     const std::size_t n = rawLength / 2;
-    tokens.reset(new uint16_t[rleMaxTokens(n)]);
-    count = rleEncodeWords(indexed.data(), n, true, tokens.get());
+    tokens.reset(new TokenRoom(rleMaxTokens(n)));
+    count = rleEncodeWords(indexed.data(), n, true, tokens->get());
     mode *= 10;
   } else {
     const std::size_t hn = static_cast<std::size_t>(headerLength) / 2, pn = pixelBytes / 2;
     rawLength = static_cast<std::size_t>(headerLength) + pixelBytes;
-    tokens.reset(new uint16_t[rleMaxTokens(hn) + rleMaxTokens(pn)]);
+    tokens.reset(new TokenRoom(rleMaxTokens(hn) + rleMaxTokens(pn)));
     // Header and pixels are two sequences: no run crosses from one to the other.
-    count = rleEncodeWords(header, hn, true, tokens.get());
-    count += rleEncodeWords(pixels, pn, false, tokens.get() + count);
+    count = rleEncodeWords(header, hn, true, tokens->get());
+    count += rleEncodeWords(pixels, pn, false, tokens->get() + count);
   }
 
   const int kind = depth ? mode / 10 : mode;
@@ -396,7 +475,7 @@ int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pi
   appendI32(out, mode);
   appendI32(out, static_cast<int32_t>(rawLength));
   appendI32(out, 0);
-  if (!appendPayload(tokens.get(), count, kind, out)) {
+  if (!appendPayload(tokens->get(), count, kind, out)) {
     out.resize(start);
     return -1;
   }

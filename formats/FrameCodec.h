@@ -34,6 +34,10 @@ constexpr std::size_t kMaxFrameImageBytes = 256u << 20;
 // word always ends in a run token (count 1 when it differs from its neighbour).
 std::size_t rleEncodeWords(const uint8_t* words, std::size_t n, bool firstLiteral,
                            uint16_t* dst);
+// The tokens of the sequence a (na words) followed by b (nb words), as if
+// they were one buffer: word 0 a literal, runs may cross from a into b.
+std::size_t rleEncodeJoined(const uint8_t* a, std::size_t na, const uint8_t* b, std::size_t nb,
+                            uint16_t* dst);
 // Worst case: pairs of equal words become 4-word run tokens.
 inline std::size_t rleMaxTokens(std::size_t n) { return 2 * n + 8; }
 // Number of words that n token words decode to.
@@ -54,9 +58,16 @@ uint16_t reducedColour(int depth, uint8_t index);
 
 // Appends a word-layout FrameImage (int32 length included) of a BMP file
 // image. -1 and nothing appended for a codec type other than 1, 2, 3 or when
-// the compressor fails.
+// the compressor fails. Large token streams are deflated in slices on worker
+// threads (FrameCodecDeflate.h); the result is one zlib stream all the same.
 int encodeFrameImageBytes(const uint8_t* bmp, std::size_t size, int codecType,
                           std::vector<uint8_t>& out);
+
+// The same for a BMP file image given as its header (an even number of
+// bytes) and its pixel area, read where they are: the bytes are those of
+// encodeFrameImageBytes over the two joined.
+int encodeFrameImageParts(const uint8_t* header, std::size_t headerSize, const uint8_t* pixels,
+                          std::size_t pixelSize, int codecType, std::vector<uint8_t>& out);
 
 // Appends an extended-layout FrameImage of a picture given as its BMP header
 // (width at byte 18, height at 22, bit count at 28) and its pixel area

@@ -2,6 +2,8 @@
 // out as BMP file images (the bitmap class's own stream form), images are
 // read from and appended to streams. Each image is built whole in memory and
 // written with one call, so a failed encode leaves no half image behind.
+// A bitmap is encoded where its pixels lie (a 32-bit full-screen picture is
+// 3 MB a tick that need not be copied first).
 #include <cstring>
 
 #include "ByteReader.h"
@@ -14,6 +16,55 @@ const char* const kMsgInflate = "高度无损解压缩出错";
 void saveBmp(const TBitmap& picture, TMemoryStream& bmp) {
   picture.SaveToStream(bmp);
 }
+
+// Stands where the BMP file image of a bitmap would be written: keeps the
+// header (the first write) and only checks that the rest is the bitmap's own
+// pixel area, in order, as one piece. When the bitmap class writes in any
+// other way, usable() is false and the caller takes the copying road.
+class BmpHeaderTap : public TStream {
+public:
+  explicit BmpHeaderTap(const TBitmap& picture)
+      : pixels_(picture.Bits()),
+        pixelBytes_(static_cast<std::size_t>(picture.Stride()) *
+                    static_cast<std::size_t>(picture.Height())) {}
+  int Read(void*, int) override { return 0; }
+  int Write(const void* buffer, int count) override {
+    const uint8_t* p = static_cast<const uint8_t*>(buffer);
+    if (count < 0) {
+      sound_ = false;
+    } else if (!sawHeader_) {
+      header_.assign(p, p + count);
+      sawHeader_ = true;
+    } else {
+      if (p != pixels_ + seen_) sound_ = false;
+      seen_ += static_cast<std::size_t>(count);
+    }
+    position_ += count;
+    return count;
+  }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    if (offset != 0 || origin != soFromCurrent) sound_ = false;
+    return position_;
+  }
+  void SetSize(int64_t) override { sound_ = false; }
+
+  bool usable() const {
+    return sound_ && sawHeader_ && pixels_ && seen_ == pixelBytes_ && header_.size() >= 54 &&
+           header_.size() % 2 == 0 && getU32(header_.data() + 10) == header_.size();
+  }
+  const std::vector<uint8_t>& header() const { return header_; }
+  const uint8_t* pixels() const { return pixels_; }
+  std::size_t pixelBytes() const { return pixelBytes_; }
+
+private:
+  const uint8_t* pixels_;
+  std::size_t pixelBytes_;
+  std::vector<uint8_t> header_;
+  std::size_t seen_ = 0;
+  int64_t position_ = 0;
+  bool sawHeader_ = false;
+  bool sound_ = true;
+};
 
 // Writes a finished image at the stream's position and moves to its end.
 void writeImage(TStream& out, const std::vector<uint8_t>& image) {
@@ -57,11 +108,21 @@ bool readExact(TStream& in, int length, std::vector<uint8_t>& data) {
 
 int encodeFrameImage(const TBitmap& picture, TStream& out, int codecType, FormatsHost& host) {
   if (codecType < 1 || codecType > 3) return -1;
-  TMemoryStream bmp;
-  saveBmp(picture, bmp);
   std::vector<uint8_t> image;
-  if (encodeFrameImageBytes(bmp.Memory(), static_cast<std::size_t>(bmp.Size()), codecType,
-                            image) != 1) {
+  int rc;
+  BmpHeaderTap tap(picture);
+  // SaveToStream also settles pending drawing (GDI) before the pixels are read.
+  picture.SaveToStream(tap);
+  if (tap.usable()) {
+    rc = encodeFrameImageParts(tap.header().data(), tap.header().size(), tap.pixels(),
+                               tap.pixelBytes(), codecType, image);
+  } else {
+    TMemoryStream bmp;
+    saveBmp(picture, bmp);
+    rc = encodeFrameImageBytes(bmp.Memory(), static_cast<std::size_t>(bmp.Size()), codecType,
+                               image);
+  }
+  if (rc != 1) {
     host.showMessage("高度无损压缩出错，已停止录制");
     return -1;
   }

@@ -80,6 +80,7 @@ public:
   TickPacer& pacer() { return pacer_; }
   const RecordingStateMachine& state() const { return state_; }
   RecordingOutput* output() { return output_.get(); }
+  const RecordingOutput* output() const { return output_.get(); }
   const LxHeader& header() const { return header_; }
   int framesInTime() const { return output_ ? output_->framesInTime() : 0; }
   const TStringList& clicks() const { return clicks_; }

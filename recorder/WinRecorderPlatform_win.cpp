@@ -5,7 +5,10 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "RecordingMixer.h"
+#include "SoundSync.h"
 #include "SysUtils.h"
+#include "TickSideWork.h"
 
 namespace {
 
@@ -14,6 +17,7 @@ constexpr DISPID kDispStop = 1;
 constexpr DISPID kDispStart = 2;
 constexpr DISPID kDispNowTime = 3;
 constexpr DISPID kDispStartReturn = 4;
+constexpr DISPID kDispInputLevel = 5;  // yinliangv
 
 HRESULT invoke(IDispatch* d, DISPID id, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
   if (!d) return E_POINTER;
@@ -80,7 +84,44 @@ int64_t WinRecorderPlatform::soundMs() {
 }
 
 RecorderPlatform::Capture WinRecorderPlatform::capture(RecordedPicture& picture) {
-  return capture_->capture(picture, session_ ? session_->framesInTime() : 0);
+  const int frames = session_ ? session_->framesInTime() : 0;
+  const Capture result = capture_->capture(picture, frames);
+  if (result != Capture::Picture || !options_.side) return result;
+  SideTick tick;
+  tick.framesInTime = frames;
+  tick.running = session_ && session_->state().state() == RecorderState::Recording;
+  // Until the server reports a level, sound is taken to be coming in.
+  if (frames == 0) inputLevel_ = kStartInputLevel;
+  tick.inputLevel = inputLevel_;
+  // Each output file (a split starts a new one at frame 0) gets its own
+  // monitor window.
+  if (frames > 0) sideOpenedForFile_ = false;
+  tick.firstOfFile = frames == 0 && !sideOpenedForFile_;
+  if (tick.firstOfFile) {
+    sideOpenedForFile_ = true;
+    // A split has moved the sound on to the new file's side file.
+    if (session_ && session_->output()) tick.soundFile = soundPathFor(*session_->output());
+  }
+  if (tick.running) {
+    ++runningPictures_;
+    tick.monitorDue = monitorDue(runningPictures_, session_->header().msPerFrame);
+  }
+  try {
+    options_.side->pictureTaken(tick, capture_->bitmap());
+  } catch (...) {
+    // A window beside the recording that cannot draw must not end it.
+  }
+  return result;
+}
+
+void WinRecorderPlatform::readInputLevel() {
+  int level = 0;
+  if (getInt(options_.soundServer, kDispInputLevel, level)) inputLevel_ = level;
+}
+
+void WinRecorderPlatform::keepMixerSettings() {
+  if (!options_.keepMixer || !options_.mixer || !options_.savedSoundSource || !options_.savedSoundVolume) return;
+  applyKeptMixerSettings(*options_.mixer, *options_.savedSoundSource, *options_.savedSoundVolume);
 }
 
 void WinRecorderPlatform::postStopCommand() {

@@ -13,6 +13,8 @@
 #include "RecordingNames.h"
 #include "SysUtils.h"
 #include "SystemHelpers.h"
+#include "DisplayKeeper_win.h"
+#include "Overlay_win.h"
 
 namespace {
 
@@ -74,7 +76,13 @@ void TMainForm::FormShow(TObject* Sender) {
     CheckBox22->SetChecked(false);
     CheckBox22->SetEnabled(false);
   }
-  bool eightBit = depth == 8;
+  const bool win7 = osVersion.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+                    (osVersion.dwMajorVersion > 6 || (osVersion.dwMajorVersion == 6 && osVersion.dwMinorVersion >= 1));
+  CaptureChoice choice = chooseCapture(depth, isVistaOrLater(), win7, captureSpeedMs,
+                                       SpeedButton13->Enabled() || CheckBox21->Enabled());
+  // The acceleration tip is a once-only tip: it waits for the tip dialog.
+  if (choice.advice == ScreenAdvice::use16BitColour) ShowMessage(StartupText::kUse16BitColour);
+  const bool eightBit = choice.eightBit;
   TPixelFormat capturePf = eightBit ? pf8bit : pf16bit;
 
   appDir = ExtractFilePath(Application->ExeName());
@@ -97,7 +105,26 @@ void TMainForm::FormShow(TObject* Sender) {
   CheckBox12Click(this);
   if (Edit5->Text() == "0") Edit5->SetText(IntToStr(GetSystemMetrics(SM_CXSCREEN)));
   if (Edit6->Text() == "0") Edit6->SetText(IntToStr(GetSystemMetrics(SM_CYSCREEN)));
+  startRecordVideoOverlay();
   loadingSettings = 0;
+}
+
+// The record-video indicator needs a stretchable overlay of the display;
+// where there is none the object is dropped and the option only records
+// what the screen shows.
+void TMainForm::startRecordVideoOverlay() {
+  if (!CheckBox16->Checked() || !hasDirectDrawEx()) return;
+  overlay = new ddoverlayclass(Handle());
+  int result = overlay->loadDirectDraw();
+  if (result == 1) result = overlay->canStretchOverlay();
+  if (result == 1) result = overlay->createPrimarySurface();
+  if (result == 1) result = overlay->createOverlaySurface(40, 20);
+  if (result == 1) {
+    Timer1->SetEnabled(true);
+  } else if (result == 0) {
+    delete overlay;
+    overlay = nullptr;
+  }
 }
 
 void TMainForm::fillFromSettings(const SettingsFile& s) {
@@ -120,7 +147,10 @@ void TMainForm::fillFromSettings(const SettingsFile& s) {
   CheckBox19->SetChecked(false);
   if (CheckBox21->Enabled()) {
     CheckBox21->SetChecked(s.flag(keepDisplaySpecialSetting));
-    if (CheckBox21->Checked()) CheckBox22->SetChecked(true);
+    if (CheckBox21->Checked()) {
+      CheckBox22->SetChecked(true);
+      if (displayKeeper) displayKeeper->disableAll();
+    }
   }
   drawTool = s.integer(SettingsLine::drawTool);
   drawPenWidth = s.integer(SettingsLine::drawPenWidth);
@@ -139,7 +169,10 @@ void TMainForm::fillFromSettings(const SettingsFile& s) {
   Edit6->SetText(IntToStr(s.integer(regionBottom)));
   if (!CheckBox21->Checked()) {
     CheckBox24->SetChecked(s.flag(cameraSpecialSetting));
-    if (CheckBox24->Checked()) CheckBox25->SetChecked(true);
+    if (CheckBox24->Checked()) {
+      CheckBox25->SetChecked(true);
+      if (displayKeeper) displayKeeper->disableDirectDraw();
+    }
   }
   CheckBox26->SetChecked(s.flag(timeCaptionOn));
   CheckBox27->SetChecked(s.flag(keepMixerSettings));
@@ -148,6 +181,7 @@ void TMainForm::fillFromSettings(const SettingsFile& s) {
   if (CheckBox27->Checked() && mixer) applyKeptMixerSettings(*mixer, savedSoundSource, savedSoundVolume);
   monitorWindowChoice = s.integer(SettingsLine::monitorWindowChoice);
   N54->SetChecked(s.flag(autoUpdateNotice));
+  if (N54->Checked()) startUpdateNotice();
 
   CheckBox11->SetChecked(s.flag(recordDirect));
   CheckBox12->SetChecked(s.flag(customInfoOn));

@@ -6,6 +6,7 @@
 
 #include "Irecorder.h"
 #include "RecordingMixer.h"
+#include "TargetPicking_win.h"
 
 TMainForm* MainForm = nullptr;
 HtmlHelpProc htmlHelpProc = nullptr;
@@ -15,7 +16,11 @@ EnableKBHookProc pickHookProc = nullptr, clickHookProc = nullptr;
 GetNowCursorProc getNowCursorProc = nullptr;
 SetcxProc setcxProc = nullptr;
 
-TMainForm::TMainForm(TComponent* Owner) : TForm(Owner) { LoadLayout("TMainForm"); }
+TMainForm::TMainForm(TComponent* Owner) : TForm(Owner) {
+  onTrayIcon = [this](TMessage& m) { wmTrayIcon(m); };
+  LoadLayout("TMainForm");
+  installTargetPicking(*this);
+}
 
 TMainForm::~TMainForm() {
   // The device objects and kernel objects went in FormClose; what is left
@@ -48,6 +53,7 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_COMPONENT(b, Edit4);
   LAYOUT_COMPONENT(b, Edit5);
   LAYOUT_COMPONENT(b, Edit6);
+  LAYOUT_COMPONENT(b, Edit8);
   LAYOUT_COMPONENT(b, Edit9);
   LAYOUT_COMPONENT(b, CheckBox1);
   LAYOUT_COMPONENT(b, CheckBox2);
@@ -101,6 +107,11 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_COMPONENT(b, DateTimePicker4);
   LAYOUT_COMPONENT(b, DateTimePicker5);
   LAYOUT_COMPONENT(b, Label4);
+  LAYOUT_COMPONENT(b, Label35);
+  LAYOUT_COMPONENT(b, Label45);
+  LAYOUT_COMPONENT(b, Button1);
+  LAYOUT_COMPONENT(b, Button3);
+  LAYOUT_COMPONENT(b, CheckBox18);
   LAYOUT_COMPONENT(b, Image1);
   LAYOUT_COMPONENT(b, ScrollBox1);
   LAYOUT_COMPONENT(b, FileListBox1);
@@ -140,4 +151,5 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, ToolButton3Click);
   LAYOUT_HANDLER(b, ToolButton4Click);
   LAYOUT_HANDLER(b, ToolButton5Click);
+  LAYOUT_HANDLER(b, ToolButton10Click);
 }

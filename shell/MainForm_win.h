@@ -3,7 +3,9 @@
 // Irecorder, the mixer, the hook libraries, the kernel objects) and the
 // components other forms reach through MainForm. The behaviour lives in
 // units of one job each: Startup_win.cpp (creation), FirstShow_win.cpp,
-// Shutdown_win.cpp, MessageRouting_win.cpp, HotKeyPage_win.cpp.
+// Shutdown_win.cpp, MessageRouting_win.cpp, HotKeyPage_win.cpp,
+// SoundPage_win.cpp, WebSite_win.cpp; the device objects in
+// MirrorDriver_win, DisplayKeeper_win, Camera_win and Overlay_win.
 // Windows only.
 #pragma once
 
@@ -23,6 +25,7 @@
 #include "SettingsFile.h"
 #include "StartupChecks.h"
 #include "StdControls.h"
+#include "UpdateWin.h"
 
 struct Irecorder;
 class recvolclass;
@@ -40,9 +43,7 @@ constexpr UINT WM_CAPTURE_TICK = WM_USER + 16;
 constexpr UINT WM_QUERY_RECORD_STATE = WM_USER + 17;
 constexpr UINT WM_OPEN_HELP = WM_USER + 21;
 constexpr UINT WM_CAMERA_PREVIEW = WM_USER + 22;
-#ifndef WM_HOST_SWITCHED
-constexpr UINT WM_HOST_SWITCHED = WM_USER + 23;
-#endif
+// WM_HOST_SWITCHED (WM_USER + 23) comes with the update notice's seams.
 
 typedef HWND(WINAPI* HtmlHelpProc)(HWND, LPCSTR, UINT, DWORD_PTR);
 
@@ -59,7 +60,7 @@ public:
   TPageControl *PageControl1 = nullptr, *PageControl2 = nullptr, *PageControl3 = nullptr;
   TTabSheet* TabSheet2 = nullptr;
   TEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr,
-        *Edit6 = nullptr, *Edit9 = nullptr;
+        *Edit6 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr;
   TCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox5 = nullptr,
             *CheckBox6 = nullptr, *CheckBox7 = nullptr, *CheckBox8 = nullptr, *CheckBox10 = nullptr,
             *CheckBox11 = nullptr, *CheckBox12 = nullptr, *CheckBox13 = nullptr, *CheckBox15 = nullptr,
@@ -78,6 +79,11 @@ public:
   TDateTimePicker *DateTimePicker2 = nullptr, *DateTimePicker3 = nullptr, *DateTimePicker4 = nullptr,
                   *DateTimePicker5 = nullptr;
   TLabel* Label4 = nullptr;
+  // The sound page: the device name, the source's explanation, the source
+  // setter shown when the selection cannot be told, the microphone monitor.
+  TLabel *Label35 = nullptr, *Label45 = nullptr;
+  TButton *Button1 = nullptr, *Button3 = nullptr;
+  TCheckBox* CheckBox18 = nullptr;
   TImage* Image1 = nullptr;
   TScrollBox* ScrollBox1 = nullptr;
   TFileListBox* FileListBox1 = nullptr;
@@ -113,6 +119,7 @@ public:
   void ToolButton3Click(TObject* Sender);
   void ToolButton4Click(TObject* Sender);
   void ToolButton5Click(TObject* Sender);
+  void ToolButton10Click(TObject* Sender);
 
   void Dispatch(TMessage& Message) override;
 
@@ -123,6 +130,22 @@ public:
   void wmEndSession(TMessage& m);
   void wmQueryRecordState(TMessage& m);
   void wmShowHelp(TMessage& m);
+  // The web links and the update notice (WebSite_win.cpp): the base address
+  // of the host in use (the first call starts the host probe), a page link
+  // that remembers its path in siteBase, the fetch thread of the first show,
+  // the check at close, and the reopen on WM_HOST_SWITCHED.
+  AnsiString siteUrl();
+  AnsiString webPageUrl(const char* path);
+  void startUpdateNotice();
+  void checkUpdateNotice();
+  void wmReopenWebPage(TMessage& m);
+  // The tray icon while a recording keeps the main form hidden
+  // (TrayIcon_win.cpp): the application icon with the tip "Vidorra"; a
+  // double click on it shows the main form again.
+  void addTrayIcon();
+  void removeTrayIcon();
+  void setTrayIcon(HICON icon);  // the picture only; none: the application icon
+  void wmTrayIcon(TMessage& m);
   std::function<void(TMessage&)> onHotKey, onEndSession, onRecordTick, onPickMove, onPickDone, onHookClick,
       onTrayIcon, onCameraPreview, onReopenWebPage, onQueryRecordState;
 
@@ -179,6 +202,7 @@ public:
   int drawTool = 0, drawPenWidth = 0, drawPenColor = 0;
   int pickMode = 2;
   int pickWindowRect[4] = {-1, -1, -1, -1};
+  HWND targetWindow = nullptr;  // the picked window target
   uint8_t loadingSettings = 1;
   AnsiString appDir;
   int hotKeyStartStop = 0, hotKeyPause = 1, hotKeySingleFrame = 2, hotKeyDrawBoard = 3;
@@ -187,6 +211,10 @@ public:
   uint8_t wmvAvailable = 0;
   int siteHostIndex = -1;
   AnsiString siteBase;
+  // Shared with the worker threads, which may outlive the form.
+  std::shared_ptr<SiteTransport> siteTransport;
+  std::shared_ptr<SiteLinks> siteLinks;
+  std::shared_ptr<UpdatePageSlot> updatePageBuffer;
   int directWmvSettings[6] = {};
   bool closingSettingsFailed = false;  // the last close could not write set.dat
 
@@ -198,6 +226,8 @@ private:
   void fillFromSettings(const SettingsFile& s);
   void storeIntoSettings(SettingsFile& s) const;
   void setUpWorkingFolder(const SettingsFile& s);
+  void startRecordVideoOverlay();
+  void refreshSoundPage();
   void disableXvidStatusWindow();
   void restoreXvidStatusWindow();
   bool shownOnce_ = false;

@@ -28,7 +28,7 @@ void TMainForm::Dispatch(TMessage& m) {
   case WM_QUERY_RECORD_STATE: wmQueryRecordState(m); return;
   case WM_OPEN_HELP: wmShowHelp(m); return;
   case WM_CAMERA_PREVIEW: call(onCameraPreview, m); return;
-  case WM_HOST_SWITCHED: call(onReopenWebPage, m); return;
+  case WM_HOST_SWITCHED: wmReopenWebPage(m); return;
   }
   TForm::Dispatch(m);
 }
@@ -96,7 +96,14 @@ void TMainForm::PageControl2Change(TObject* Sender) {
   }
   mciDeviceId = 0;
   // While a scheduled start waits the option pages stay on the schedule page.
-  if (scheduleState == 1 && PageControl2->ActivePageIndex() != 5) PageControl2->SetActivePageIndex(5);
+  if (scheduleState == 1 && PageControl2->ActivePageIndex() != 5) {
+    PageControl2->SetActivePageIndex(5);
+    return;
+  }
+  // The mixer is read again each time: the user may have changed the
+  // default recording device meanwhile. (The hot-key page's once-only tip
+  // about combination keys needs the tip dialog, which is not built yet.)
+  if (PageControl2->ActivePageIndex() == 2) refreshSoundPage();
 }
 
 void TMainForm::SpeedButton24Click(TObject* Sender) {}
@@ -120,6 +127,7 @@ void TMainForm::N54Click(TObject* Sender) { N54->SetChecked(!N54->Checked()); }
 // The toolbar's recording commands travel as the hot-key message, as the
 // keys themselves do.
 void TMainForm::ToolButton2Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
-void TMainForm::ToolButton5Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyPause, 0); }
-void TMainForm::ToolButton3Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeySingleFrame, 0); }
-void TMainForm::ToolButton4Click(TObject* Sender) { PostMessageW(Handle(), WM_OPEN_HELP, 0, 0); }
+void TMainForm::ToolButton3Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyPause, 0); }
+void TMainForm::ToolButton4Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
+void TMainForm::ToolButton5Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeySingleFrame, 0); }
+void TMainForm::ToolButton10Click(TObject* Sender) { PostMessageW(Handle(), WM_OPEN_HELP, 0, 0); }

@@ -7,15 +7,71 @@
 
 #include <memory>
 
+#include "AviOutput.h"
 #include "CursorCapture_win.h"
+#include "ExeOutput.h"
 #include "Irecorder.h"
 #include "LxOutput.h"
+#include "MonitorWindow_win.h"
 #include "RecordingNames.h"
 #include "RecordingSession.h"
+#include "RecordingSideWindows_win.h"
+#include "StopTipForm_win.h"
 #include "SysUtils.h"
+#include "TrayIcon_win.h"
+#include "WaitForm_win.h"
 #include "WinRecorderPlatform_win.h"
 
 namespace {
+
+// The platform as the main form gives it: a direct output that reaches its
+// size limit goes on in a file of the next free number, made by the form.
+// A direct AVI recording whose picture stays one blank colour (a video
+// overlay, a protected window) is ended by the still-picture watch.
+class FormRecorderPlatform : public WinRecorderPlatform {
+public:
+  FormRecorderPlatform(const WinPlatformOptions& options, std::function<std::unique_ptr<RecordingOutput>()> next,
+                       bool watchStill, const RecordingStateMachine& state)
+      : WinRecorderPlatform(options), next_(std::move(next)), watchStill_(watchStill), state_(state) {}
+  void watch(const RecordingSession* session) {
+    session_ = session;
+    setSession(session);
+  }
+  std::unique_ptr<RecordingOutput> nextOutput() override { return next_ ? next_() : nullptr; }
+  AnsiString soundPathFor(const RecordingOutput& output) override { return liveSoundFileName(output.path()); }
+  Capture capture(RecordedPicture& picture) override {
+    const Capture c = WinRecorderPlatform::capture(picture);
+    if (c != Capture::Picture || !watchStill_ || !session_) return c;
+    if (!still_.mustStop(frameCapture().bitmap(), session_->framesInTime() + 1, session_->header().msPerFrame,
+                         state_.schedule() == ScheduleState::Running))
+      return c;
+    if (!stillStopped_) {
+      stillStopped_ = true;
+      postStopCommand();
+    }
+    return Capture::Nothing;
+  }
+  // The notice after a direct AVI recording about its pictures, or "".
+  AnsiString stillNotice() const {
+    if (!watchStill_) return AnsiString();
+    const int line = still_.lineState();
+    if (stillStopped_ && still_.blankState() == StillPictureWatch::IsBlank && line == StillPictureWatch::StillOneColour)
+      return "没有能够录到图像,自动停止。请看 向导 窗体第6条关于录视频的说明,按说明设置就可以录到图像。使用 文件/向导 "
+             "菜单就可以打开 向导 窗体。";
+    if (line == StillPictureWatch::Watching || line == StillPictureWatch::StillOneColour)
+      return "请试放一下录到的文件,看是否录到图像了,如果没有录到图像,请看 向导 窗体中关于录视频的说明,按说明设置就可以录到"
+             "图像。使用 文件/向导 菜单就可以打开 向导 窗体。";
+    return AnsiString();
+  }
+
+private:
+  std::function<std::unique_ptr<RecordingOutput>()> next_;
+  bool watchStill_;
+  const RecordingStateMachine& state_;
+  const RecordingSession* session_ = nullptr;
+  StillPictureWatch still_;
+  bool stillStopped_ = false;
+};
 
 class RecordingControl {
 public:
@@ -46,17 +102,25 @@ private:
   void setClickCapture(bool on);
   void setRecordingControls(bool recording);
   void afterStop();
+  OutputChoice chosenOutput() const;
+  std::unique_ptr<RecordingOutput> makeOutput(OutputChoice choice, const AnsiString& folder,
+                                              const AnsiString& name);
 
   TMainForm& form_;
   HWND window_ = nullptr;
   RecordingStateMachine state_;
   TickPacer pacer_;
-  std::unique_ptr<WinRecorderPlatform> platform_;
+  std::unique_ptr<FormRecorderPlatform> platform_;
+  WaitFormHost outputHost_;  // progress and messages of the direct outputs' finish
   std::unique_ptr<RecordingSession> session_;
+  std::unique_ptr<RecordingSideWindows> side_;  // the platform's side work; outlives it
   UINT timerId_ = 0;
   bool periodSet_ = false;
   bool hidMainForm_ = false;
+  bool finishNow_ = true;  // false: direct outputs are left for later finishing
   int lastClickX_ = -1, lastClickY_ = -1, lastHotX_ = 0, lastHotY_ = 0;
+  HWND windowTarget_ = nullptr;  // a window target, and its corner at the start
+  int windowStartX_ = 0, windowStartY_ = 0;
 };
 
 // A refused start: its message, and the focus where the user must correct.
@@ -90,8 +154,63 @@ void RecordingControl::onHotKey(TMessage& m) {
   }
 }
 
+OutputChoice RecordingControl::chosenOutput() const {
+  if (!form_.CheckBox11->Checked()) return OutputChoice::Lx;
+  if (form_.RadioButton5->Checked()) return OutputChoice::DirectAvi;
+  if (form_.RadioButton6->Checked()) return OutputChoice::DirectExe;
+  if (form_.WMVRadioButton->Checked()) return OutputChoice::DirectWmv;
+  return OutputChoice::DirectNone;
+}
+
+// The output of the chosen kind for folder + name.
+std::unique_ptr<RecordingOutput> RecordingControl::makeOutput(OutputChoice choice, const AnsiString& folder,
+                                                              const AnsiString& name) {
+  switch (choice) {
+    case OutputChoice::Lx:
+      return std::unique_ptr<RecordingOutput>(new LxOutput(outputFileName(folder, name, choice)));
+    case OutputChoice::DirectExe: {
+      ExeOutputOptions o;
+      o.stubPath = form_.appDir + "play.dat";
+      o.playSettings = form_.playSettings;
+      o.trailer = form_.exeTrailer;
+      o.keyFrameInterval = parseKeyFrameInterval(form_.Edit8->Text());
+      if (form_.CheckBox12->Checked()) {
+        o.caption.text = form_.infoText.c_str();
+        o.caption.x = form_.infoX;
+        o.caption.y = form_.infoY;
+        o.caption.fontSize = form_.infoFontSize;
+        o.caption.fontName = form_.infoFontName.c_str();
+        o.caption.fontColour = form_.infoFontColor;
+        o.caption.bold = form_.infoBold;
+        o.caption.italic = form_.infoItalic;
+        o.caption.underline = form_.infoUnderline;
+        o.caption.strikeout = form_.infoStrikeOut;
+      }
+      // The session mixes the click sounds into the side file at every stop,
+      // deferred or not: the later finishing must not add them again.
+      o.addClickSounds = false;
+      return std::unique_ptr<RecordingOutput>(
+          new ExeOutput(outputFileName(folder, name, choice, OutputStage::Exw), o, &outputHost_));
+    }
+    case OutputChoice::DirectAvi: {
+      AviOutputOptions o;
+      o.fccHandler = form_.aviCompressOptions.fccHandler;
+      o.keyFrameEvery = parseKeyFrameInterval(form_.Edit8->Text());
+      o.quality = form_.aviCompressOptions.quality;
+      o.clickSoundsPending = false;  // mixed by the session, as above
+      o.clickSoundFolder = form_.appDir;
+      return std::unique_ptr<RecordingOutput>(new AviOutput(outputFileName(folder, name, choice), o, &outputHost_));
+    }
+    default:
+      return nullptr;
+  }
+}
+
 void RecordingControl::start() {
   window_ = form_.Handle();
+  const OutputChoice choice = chosenOutput();
+  const bool direct = choice != OutputChoice::Lx;
+  const bool scheduled = form_.scheduleState == 2;
   // Frame rate: any decimal number above 0 up to 50.
   double fps = 0;
   try {
@@ -101,28 +220,44 @@ void RecordingControl::start() {
   }
   if (fps <= 0) return refuse("数值必须大于零", form_.Edit9);
   if (fps > 50) return refuse("数值不能太大", form_.Edit9);
+  if (choice == OutputChoice::DirectAvi && fps < 1) return refuse("直接录制成AVI帧数必须大于等于1", form_.Edit9);
+  // The stop key, told before the main form goes away; a scheduled start
+  // has nobody to tell.
+  if (form_.scheduleState == 0) showStopKeyTip(form_);
 
   const AnsiString folder = form_.Edit2->Text();
   const AnsiString name = form_.Edit1->Text();
-  const AnsiString outputPath = outputFileName(folder, name, OutputChoice::Lx);
   // An unfinished recording of the same name would be overwritten by this
   // one's later finishing, so it blocks the start as the output itself does.
   for (OutputStage stage : {OutputStage::Final, OutputStage::Exw, OutputStage::Avw}) {
-    const AnsiString taken = outputFileName(folder, name, OutputChoice::Lx, stage);
-    if (FileExists(taken)) {
+    const AnsiString taken = outputFileName(folder, name, choice, stage);
+    if (!taken.IsEmpty() && FileExists(taken)) {
       form_.PageControl1->SetActivePageIndex(0);
       form_.PageControl2->SetActivePageIndex(0);
       return refuse(taken + "已经存在，请换一个文件名", form_.Edit1);
     }
   }
+  // The WMV library is an outside program that is not part of this build.
+  if (choice == OutputChoice::DirectWmv) return refuse("开始直接录制WMV失败");
+  if (choice == OutputChoice::DirectNone) return refuse("请选择直接录制生成的格式");
 
   LxHeader header = {};
   header.msPerFrame = static_cast<int32_t>(1000 / fps);
   CaptureOptions capture;
   capture.pixelFormat = pf16bit;
   if (form_.RadioButton8->Checked()) {
-    // A window target needs a picked window, which this road never has.
-    return refuse("请重新选定目标");
+    HWND target = form_.targetWindow;
+    RECT r;
+    if (!target || !IsWindow(target) || !IsWindowVisible(target) || !GetWindowRect(target, &r))
+      return refuse("请重新选定目标");
+    capture.target = CaptureTargetKind::Window;
+    capture.window = target;
+    // The window's corner at the start; the capture follows the window as
+    // it moves, and onClick measures clicks from where it stands then.
+    capture.regionLeft = r.left;
+    capture.regionTop = r.top;
+    capture.width = r.right - r.left;
+    capture.height = r.bottom - r.top;
   } else if (form_.RadioButton9->Checked()) {
     int x1, y1, x2, y2;
     if (!readInt(form_.Edit3, x1) || !readInt(form_.Edit4, y1) || !readInt(form_.Edit5, x2) ||
@@ -142,10 +277,51 @@ void RecordingControl::start() {
     capture.height = GetSystemMetrics(SM_CYSCREEN);
   }
 
+  // Odd sizes make some AVI compressors store slanted pictures: the user may
+  // have them rounded down; a scheduled start rounds without asking.
+  if (direct && (capture.width % 2 || capture.height % 2)) {
+    bool round = scheduled;
+    if (form_.scheduleState == 0) {
+      const char* question =
+          choice == OutputChoice::DirectAvi
+              ? "你现在选定的录制范围的宽度或高度是奇数,这可能会造成录出的使用某些压缩方式的(比如Microsoft MPEG-4、Xvid "
+                "MPEG-4 Codec)的AVI不能正常播放(图象斜着),需要本软件自动将奇数的宽度或高度减1变成偶数吗?"
+              : "你现在选定的录制范围的宽度或高度是奇数,这可能会造成录出的动画转成某些压缩方式(比如Microsoft MPEG-4、Xvid "
+                "MPEG-4 Codec)的AVI不能正常播放(图象斜着),如果以后需要将此动画转成AVI格式的话,建议将宽度和高度调成偶数。"
+                "需要本软件自动将奇数的宽度或高度减1变成偶数吗?";
+      const int answer = Application->MessageBox(question, "Vidorra", MB_YESNOCANCEL);
+      if (answer == IDCANCEL) return;
+      round = answer == IDYES;
+    }
+    if (round) {
+      capture.width &= ~1;
+      capture.height &= ~1;
+    }
+  }
+  // The AVI takes the screen's own depth when it is true colour: its
+  // compressors expect those bits, and nothing is gained by packing them.
+  if (choice == OutputChoice::DirectAvi) {
+    HDC screen = GetDC(nullptr);
+    const int bits = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(nullptr, screen);
+    if (bits == 24) capture.pixelFormat = pf24bit;
+    if (bits == 32) capture.pixelFormat = pf32bit;
+    // An AVI has no cursor of its own: it is part of the picture.
+    capture.drawCursorIntoPicture = true;
+  }
+
+  std::unique_ptr<RecordingOutput> output = makeOutput(choice, folder, name);
+  const AnsiString outputPath = output->path();
+
   SessionOptions options;
   options.hasSound = form_.CheckBox2->Checked();
   options.soundPath = liveSoundFileName(outputPath);
   options.framesPerSecond = fps;
+  options.stopWhenTooFast = form_.CheckBox13->Checked();
+  options.addClickSounds = options.hasSound && form_.CheckBox15->Checked();
+  options.clickSoundFolder = form_.appDir;
+  options.finishNow = !(direct && form_.CheckBox23->Checked());
+  finishNow_ = options.finishNow;
   if (FileExists(options.soundPath) && !DeleteFileW(Cp936ToWide(options.soundPath).c_str()))
     return refuse(options.soundPath + "已经存在,且无法删除");
   options.origin = TargetOrigin{capture.regionLeft, capture.regionTop};
@@ -169,18 +345,53 @@ void RecordingControl::start() {
   po.stopHotKeyId = form_.hotKeyStartStop;
   po.folder = folder;
   po.capture = capture;
-  platform_.reset(new WinRecorderPlatform(po));
-  session_.reset(new RecordingSession(header, std::unique_ptr<RecordingOutput>(new LxOutput(outputPath)), *platform_,
-                                      options, state_, pacer_));
-  platform_->setSession(session_.get());
+  po.mixer = form_.mixer;
+  po.keepMixer = form_.CheckBox27->Checked();
+  po.savedSoundSource = &form_.savedSoundSource;
+  po.savedSoundVolume = &form_.savedSoundVolume;
+  SideWindowOptions sideOptions;
+  sideOptions.hasSound = options.hasSound;
+  sideOptions.soundFile = options.soundPath;
+  sideOptions.framesPerSecond = fps;
+  sideOptions.showMonitor = form_.CheckBox28->Checked();
+  sideOptions.fullScreen = capture.target == CaptureTargetKind::FullScreen;
+  sideOptions.targetTop = capture.regionTop;
+  sideOptions.targetBottom = capture.regionTop + capture.height;
+  side_.reset(new RecordingSideWindows(form_, sideOptions));
+  po.side = side_.get();
+  std::function<std::unique_ptr<RecordingOutput>()> next;
+  if (direct) {
+    // A split goes on under the next free number, which the name box shows.
+    next = [this, choice, folder]() {
+      form_.nextFileNumber = nextFreeFileNumber(folder);
+      const AnsiString nextName = recordingBaseName(form_.nextFileNumber);
+      form_.Edit1->SetText(nextName);
+      return makeOutput(choice, folder, nextName);
+    };
+  }
+  platform_.reset(new FormRecorderPlatform(po, next, choice == OutputChoice::DirectAvi, state_));
+  RecordingOutput* opened = output.get();
+  session_.reset(new RecordingSession(header, std::move(output), *platform_, options, state_, pacer_));
+  platform_->watch(session_.get());
   if (!session_->start()) {
+    AnsiString why = "创建文件失败:" + outputPath;
+    if (choice == OutputChoice::DirectExe && !static_cast<ExeOutput*>(opened)->failureText().IsEmpty())
+      why = static_cast<ExeOutput*>(opened)->failureText();
+    if (choice == OutputChoice::DirectAvi && !static_cast<AviOutput*>(opened)->failureMessage().IsEmpty())
+      why = static_cast<AviOutput*>(opened)->failureMessage();
     session_.reset();
     platform_.reset();
-    return refuse("创建文件失败:" + outputPath);
+    return refuse(why);
   }
 
   lastClickX_ = lastClickY_ = -1;
   setClickCapture(true);
+  // Pick messages that still arrive now are no pick.
+  form_.pickMode = 3;
+  windowTarget_ = capture.target == CaptureTargetKind::Window ? static_cast<HWND>(capture.window) : nullptr;
+  windowStartX_ = capture.regionLeft;
+  windowStartY_ = capture.regionTop;
+  if (form_.RadioButton3->Checked()) form_.addTrayIcon();
   if (form_.RadioButton2->Checked() || form_.RadioButton3->Checked()) {
     form_.Hide();
     hidMainForm_ = true;
@@ -239,8 +450,10 @@ void RecordingControl::pauseOrContinue() {
     if (!session_->pause()) return;
     form_.ToolButton5->SetEnabled(true);
     form_.ToolButton3->SetDown(true);
+    if (form_.trayIconShown) form_.setTrayIcon(form_.iconPause);
   } else if (state_.state() == RecorderState::Paused) {
     if (!session_->resume()) return;
+    if (form_.trayIconShown) form_.setTrayIcon(applicationIcon());
     form_.ToolButton5->SetEnabled(false);
     form_.ToolButton3->SetDown(false);
   }
@@ -250,7 +463,13 @@ void RecordingControl::stop() {
   if (!session_) return;
   // The finish may take a while: no second command may come in meanwhile.
   form_.hotKeysArmed = 0;
+  // Packing the sound into a direct output runs for as long as the progress
+  // window is shown: closing it is the user's cancel.
+  RecordingOutput* output = session_->output();
+  const bool progress = output && output->kind() != OutputKind::Lx && finishNow_;
+  if (progress) showWaitForm(output->kind() == OutputKind::DirectExe ? "正在压缩声音" : "正在处理声音", 100);
   const bool stopped = session_->requestStop(StopReason::User);
+  if (progress) renewWaitForm();
   form_.hotKeysArmed = 1;
   if (stopped) afterStop();
 }
@@ -262,8 +481,26 @@ void RecordingControl::afterStop() {
   const bool clean = session_->finishedCleanly();
   const AnsiString path = session_->output() ? session_->output()->path() : AnsiString();
   const int timeouts = platform_->stopTimeouts();
+  const AnsiString stillNotice = platform_->stillNotice();
+  // What the direct finishers have to say: a failure, or the AVI's report of
+  // frames it had to repeat.
+  AnsiString finisherText, aviReport;
+  OutputKind kind = OutputKind::Lx;
+  if (RecordingOutput* output = session_->output()) {
+    kind = output->kind();
+    if (kind == OutputKind::DirectExe) finisherText = static_cast<ExeOutput*>(output)->failureText();
+    if (kind == OutputKind::DirectAvi) {
+      finisherText = static_cast<AviOutput*>(output)->failureMessage();
+      aviReport = static_cast<AviOutput*>(output)->report();
+    }
+  }
+  const TStringList& done = session_->finishedFiles();
+  TStringList files;
+  for (int i = 0; i < done.Count(); ++i) files.Add(done[i]);
   session_.reset();
   platform_.reset();
+  side_.reset();
+  closeMonitorWindow();
 
   setRecordingControls(false);
   const AnsiString folder = form_.Edit2->Text();
@@ -271,10 +508,26 @@ void RecordingControl::afterStop() {
   form_.Edit1->SetText(recordingBaseName(form_.nextFileNumber));
   form_.FileListBox1->Update();
   if (hidMainForm_) form_.Show();
+  if (form_.trayIconShown) form_.removeTrayIcon();
   hidMainForm_ = false;
 
+  if (!aviReport.IsEmpty()) ShowMessage(aviReport);
+  if (!stillNotice.IsEmpty()) ShowMessage(stillNotice);
   if (!message.IsEmpty()) ShowMessage(message);
-  if (!clean) ShowMessage("录制过程发生错误，已停止录制");
+  if (!finisherText.IsEmpty())
+    ShowMessage(finisherText);
+  else if (!clean)
+    ShowMessage("录制过程发生错误，已停止录制");
+  if (files.Count() >= 2) {
+    AnsiString list;
+    for (int i = 0; i < files.Count(); ++i) list += files[i] + "\r\n";
+    ShowMessage("录像时间过长,录像被分开保存到以下几个文件中:\t\n" + list);
+  } else if (files.Count() == 1 && kind == OutputKind::DirectExe && clean && exeCompressesPoorly(files[0])) {
+    ShowMessage(
+        "您要录制的可能是视频等不适合用EXE格式压缩(EXE格式适合于制作软件教程)的内容，造成得到的EXE文件很大，强烈建议参考向导"
+        "窗体(可以通过 文件/向导 菜单打开)进行正确的设置后再进行录制。已经得到的这个EXE文件，可以尝试使用“编辑/"
+        "EXE转成WMV”功能进行转换得到小一些的文件");
+  }
   // The sound server never said it closed the file: the sound may be cut.
   if (timeouts > 0) ShowMessage("录音程序没有及时结束录音,声音文件可能不完整:" + liveSoundFileName(path));
 }
@@ -293,7 +546,15 @@ void RecordingControl::onClick(TMessage& m) {
     lastClickX_ = x;
     lastClickY_ = y;
   }
-  session_->onClick(x, y, kind, lastHotX_, lastHotY_);
+  // The session takes a window target's clicks from the window's corner at
+  // the start; a window moved since counts from where it stands now.
+  RECT r;
+  int dx = 0, dy = 0;
+  if (windowTarget_ && GetWindowRect(windowTarget_, &r)) {
+    dx = windowStartX_ - r.left;
+    dy = windowStartY_ - r.top;
+  }
+  session_->onClick(x + dx, y + dy, kind, lastHotX_, lastHotY_);
 }
 
 void RecordingControl::onEndSession(TMessage& m) {
@@ -303,6 +564,8 @@ void RecordingControl::onEndSession(TMessage& m) {
   setClickCapture(false);
   session_.reset();
   platform_.reset();
+  side_.reset();
+  closeMonitorWindow();
 }
 
 }  // namespace

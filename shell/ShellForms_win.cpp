@@ -4,7 +4,6 @@
 TAboutForm* AboutForm = nullptr;
 TSelDirForm* SelDirForm = nullptr;
 TPlayForm* PlayForm = nullptr;
-TTsForm* TsForm = nullptr;
 TInfoForm* InfoForm = nullptr;
 TAVIForm* AVIForm = nullptr;
 TExeForm* ExeForm = nullptr;

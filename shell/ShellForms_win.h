@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Forms.h"
+#include "StopTipForm_win.h"
 
 #define VIDORRA_SHELL_FORM(T) \
   class T : public TForm { \
@@ -14,7 +15,6 @@
 VIDORRA_SHELL_FORM(TAboutForm);
 VIDORRA_SHELL_FORM(TSelDirForm);
 VIDORRA_SHELL_FORM(TPlayForm);
-VIDORRA_SHELL_FORM(TTsForm);
 VIDORRA_SHELL_FORM(TInfoForm);
 VIDORRA_SHELL_FORM(TAVIForm);
 VIDORRA_SHELL_FORM(TExeForm);
@@ -49,7 +49,6 @@ VIDORRA_SHELL_FORM(TCapsetForm);
 extern TAboutForm* AboutForm;
 extern TSelDirForm* SelDirForm;
 extern TPlayForm* PlayForm;
-extern TTsForm* TsForm;
 extern TInfoForm* InfoForm;
 extern TAVIForm* AVIForm;
 extern TExeForm* ExeForm;

@@ -14,6 +14,10 @@
 #include "SysUtils.h"
 #include "SystemHelpers.h"
 #include "WmvLibrary_win.h"
+#include "Camera_win.h"
+#include "DisplayKeeper_win.h"
+#include "MirrorDriver_win.h"
+#include "Overlay_win.h"
 
 namespace {
 void closeMouseHelperWindow() {
@@ -49,6 +53,8 @@ void TMainForm::FormClose(TObject* Sender, TCloseAction& Action) {
   winsockStarted_ = false;
   if (mciDeviceId != 0) mciSendCommandW(static_cast<MCIDEVICEID>(mciDeviceId), MCI_CLOSE, 0, 0);
   mciDeviceId = 0;
+  // May offer the upgrade page; a fetch still under way is not waited for.
+  if (N54->Checked()) checkUpdateNotice();
 
   unregisterHotKeys();
   if (pickHookProc) pickHookProc(FALSE, Handle());
@@ -77,8 +83,17 @@ void TMainForm::FormClose(TObject* Sender, TCloseAction& Action) {
     closingSettingsFailed = true;
   }
 
+  // The keeper puts the display acceleration back as it found it.
+  delete overlay;
+  overlay = nullptr;
   delete mixer;
   mixer = nullptr;
+  delete mirrorDriver;
+  mirrorDriver = nullptr;
+  delete displayKeeper;
+  displayKeeper = nullptr;
+  delete camera;
+  camera = nullptr;
   restoreXvidStatusWindow();
 }
 

@@ -115,3 +115,21 @@ StartupResult runStartupChecks(StartupEnv& env, const AnsiString& webSite) {
   if (!r.helpAvailable) env.showMessage(kHelpFailed);
   return r;
 }
+
+const char* const StartupText::kUse16BitColour =
+    "由于您的电脑在32位色屏幕颜色模式下录屏速度较慢,强烈建议先将屏幕颜色调整为16位色,否则可能导致录制时系统反应过慢,录出的动画不连贯等问题,您可以先试录如果有出现上面的问题后再进行调整。调整方法：在桌面空白处点鼠标右键,在弹出的菜单中点 属性，在弹出的 显示属性 窗体中点到 设置 页,在此页中修改颜色质量";
+const char* const StartupText::kTryDriverAcceleration =
+    "发现此电脑截屏速度比较慢,可能会造成录像时有卡的感觉或无法使用较高的录制频率。建议使用驱动加速功能,具体见主窗体中的 驱动加速 页";
+
+CaptureChoice chooseCapture(int depth, bool vista, bool win7, int captureMs, bool accelerationOffered) {
+  CaptureChoice c;
+  if (depth == 8) {
+    c.eightBit = true;
+  } else if (depth != 16 || vista) {
+    // Windows 7 captures 32-bit screens fast enough by itself.
+    if (captureMs > 35 && !win7) c.advice = ScreenAdvice::use16BitColour;
+  } else if (accelerationOffered && captureMs > 80) {
+    c.advice = ScreenAdvice::tryDriverAcceleration;
+  }
+  return c;
+}

@@ -78,3 +78,20 @@ inline constexpr int kStaleServerWaitMs = 5000;
 // Runs the checks of the main form's creation in order. webSite completes the
 // messages that send the user to the product's site.
 StartupResult runStartupChecks(StartupEnv& env, const AnsiString& webSite);
+
+// What the first show makes of the screen: the pixel format frames are
+// captured in, and the advice a slow capture earns. The 32-bit advice is a
+// plain message; the acceleration tip is a once-only tip.
+enum class ScreenAdvice { none, use16BitColour, tryDriverAcceleration };
+struct CaptureChoice {
+  bool eightBit = false;  // else 16-bit
+  ScreenAdvice advice = ScreenAdvice::none;
+};
+// depth: bits per pixel of the screen; captureMs: one full-screen copy;
+// accelerationOffered: the mirror-driver installer or the special display
+// setting is available.
+CaptureChoice chooseCapture(int depth, bool vista, bool win7, int captureMs, bool accelerationOffered);
+namespace StartupText {
+extern const char* const kUse16BitColour;
+extern const char* const kTryDriverAcceleration;
+}  // namespace StartupText

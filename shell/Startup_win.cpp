@@ -20,6 +20,9 @@
 #include "WmvLibrary_win.h"
 #include "ZorbelNames.h"
 #include "WaitForm_win.h"
+#include "Camera_win.h"
+#include "DisplayKeeper_win.h"
+#include "MirrorDriver_win.h"
 
 namespace {
 
@@ -293,14 +296,29 @@ void TMainForm::FormCreate(TObject* Sender) {
   iconPause = LoadIconW(self, L"PAUSE");
   flashSoundSegmentSeconds = 30.0f;
 
-  // Without the mirror-driver client the driver controls stay as the
-  // system allows: off before Windows 2000 and on Vista or later.
+  // The capture flag is still 0 here; the mirror driver serves Windows 2000
+  // and XP only.
+  mirrorDriver = new mymirrorclass(static_cast<uint32_t>(captureBltFlag));
   CheckBox20->SetEnabled(isWin2000OrLater());
-  CheckBox19->SetEnabled(false);
-  SpeedButton13->SetEnabled(isWin2000OrLater() && !isVistaOrLater());
+  const bool mirrorUsable = isWin2000OrLater() && !isVistaOrLater();
+  CheckBox19->SetEnabled(mirrorUsable && mirrorDriver->driverInstalled);
+  SpeedButton13->SetEnabled(mirrorUsable && !mirrorDriver->driverInstalled);
+
+  displayKeeper = new myvideoacc(systemAcceleration());
+  if (displayKeeper->currentLevel == 5 || displayKeeper->currentLevel == -1) {
+    for (TCheckBox* box : {CheckBox21, CheckBox22}) {
+      box->SetChecked(false);
+      box->SetEnabled(false);
+    }
+    CheckBox24->SetChecked(false);
+    CheckBox25->SetChecked(false);
+    CheckBox24->SetEnabled(false);
+  }
   scheduleState = 0;
   shutdownAfterRecording = 0;
   disableXvidStatusWindow();
+  camera = new myshexiangtouclass(Handle());
+  overlay = nullptr;
 }
 
 // The XviD codec's status window would pop up over every recording: it is

@@ -173,4 +173,33 @@ TEST(StartupChecks, WmvFlagFollowsLibrary) {
   EXPECT_TRUE(r.wmvAvailable && r.mp3Available && r.helpAvailable);
 }
 
+// The capture format and the advice of the first show, edge by edge.
+struct CaptureCase {
+  int depth;
+  bool vista, win7;
+  int ms;
+  bool offered;
+  bool eightBit;
+  ScreenAdvice advice;
+};
+const CaptureCase kCaptureCases[] = {
+    {8, false, false, 500, true, true, ScreenAdvice::none},
+    {32, false, false, 36, false, false, ScreenAdvice::use16BitColour},  // XP, 32-bit, slow
+    {32, false, false, 35, false, false, ScreenAdvice::none},
+    {32, true, true, 500, true, false, ScreenAdvice::none},               // Windows 7: never
+    {16, true, false, 36, false, false, ScreenAdvice::use16BitColour},   // Vista at 16 bits too
+    {16, false, false, 81, true, false, ScreenAdvice::tryDriverAcceleration},
+    {16, false, false, 80, true, false, ScreenAdvice::none},
+    {16, false, false, 500, false, false, ScreenAdvice::none},           // nothing to offer
+};
+
+TEST(FirstShowCapture, FormatAndAdviceFollowDepthSystemAndSpeed) {
+  for (const CaptureCase& c : kCaptureCases) {
+    SCOPED_TRACE(testing::Message() << c.depth << " bits, " << c.ms << " ms, vista " << c.vista);
+    CaptureChoice r = chooseCapture(c.depth, c.vista, c.win7, c.ms, c.offered);
+    EXPECT_EQ(r.eightBit, c.eightBit);
+    EXPECT_EQ(r.advice, c.advice);
+  }
+}
+
 }  // namespace

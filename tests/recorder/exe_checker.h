@@ -1,19 +1,19 @@
 // A reader of self-playing EXE recordings written here from the container's
 // layout tables, for checking what the recorder writes without the formats
-// library's container reader: trailer, playback settings, the two lists,
-// dataStartWord, the picture part walked frame by frame (cursor blocks,
-// changed rectangles, end markers), and a replay of the frames onto a
-// 16-bit canvas. Word-layout images (codec type 1) are decoded by a small
-// run-length decoder here; extended-layout images through the frame codec.
+// library's container reader or its frame codec: trailer, playback settings,
+// the two lists, dataStartWord, the picture part walked frame by frame
+// (cursor blocks, changed rectangles, end markers), the frame images decoded
+// by frame_image_checker.h, a replay of the frames onto a 16-bit canvas, and
+// the sound block unpacked (packings 1 and 2; zlib is the only library used).
 #pragma once
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
 
-#include "FrameCodec.h"
-#include "Host.h"
+#include "frame_image_checker.h"
 #include "test_files.h"
 
 namespace execheck {
@@ -145,53 +145,67 @@ inline ParsedExe parseExe(const Bytes& file, bool exwTail = false) {
   return p;
 }
 
-// The run-length words of codec type 1: word 0 a literal, then literals or
-// runs 0, 0, count, value (count never 0; a lone 0 is a literal).
-inline Bytes unrle(const Bytes& tokens) {
-  std::vector<uint16_t> t;
-  for (std::size_t i = 0; i + 1 < tokens.size(); i += 2) t.push_back(uint16_t(tokens[i] | tokens[i + 1] << 8));
-  Bytes out;
-  auto word = [&](uint16_t w) { out.push_back(uint8_t(w)); out.push_back(uint8_t(w >> 8)); };
-  for (std::size_t i = 0; i < t.size();) {
-    if (i > 0 && t[i] == 0 && i + 3 < t.size() && t[i + 1] == 0 && t[i + 2] != 0) {
-      for (uint16_t k = 0; k < t[i + 2]; ++k) word(t[i + 3]);
-      i += 4;
-    } else {
-      word(t[i++]);
-    }
-  }
-  return out;
-}
-
 struct Picture {
   int w = 0, h = 0;
-  std::vector<uint16_t> px;  // top row first
+  std::vector<uint16_t> px;  // 5-6-5, top row first
 };
 
-// A 16-bit BMP file image as a picture.
-inline Picture fromBmp(const Bytes& bmp) {
+// One FrameImage (the bytes after its int32 length) as a 16-bit picture,
+// decoded by the table-written frame image checker. The word layout's type
+// is not stored: codec is the recording's imageCodec (0 JPEG is not decoded
+// here).
+inline Picture decodeImage(const Bytes& image, int codec) {
+  framecheck::Picture decoded;
+  std::string why;
+  if (!framecheck::decodeFrameImage(image, codec, decoded, why)) {
+    ADD_FAILURE() << "frame image: " << why;
+    return Picture();
+  }
   Picture p;
-  p.w = get32(bmp, 18);
-  p.h = get32(bmp, 22);
-  EXPECT_EQ(get16(bmp, 28), 16);
-  const std::size_t off = std::size_t(get32(bmp, 10));
-  const std::size_t stride = (std::size_t(p.w) * 2 + 3) & ~std::size_t(3);
-  p.px.resize(std::size_t(p.w) * p.h);
-  for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x)
-      p.px[std::size_t(y) * p.w + x] = uint16_t(get16(bmp, off + std::size_t(p.h - 1 - y) * stride + 2 * x));
+  p.w = decoded.width;
+  p.h = decoded.height;
+  p.px.reserve(decoded.rgb.size());
+  for (uint32_t c : decoded.rgb) p.px.push_back(uint16_t((c >> 19 & 31) << 11 | (c >> 10 & 63) << 5 | (c >> 3 & 31)));
   return p;
 }
 
-inline Picture decodeImage(const Bytes& image, int codec) {
-  if (image.size() >= 8 && get32(image, 0) == -1 && get32(image, 4) == -1) {
-    std::vector<uint8_t> bmp;
-    SilentHost host;
-    EXPECT_EQ(decodeFrameImageBytes(image.data(), image.size(), codec, bmp, host), 1);
-    return fromBmp(bmp);
+// The sound block between soundStart and soundEnd as the WAV file it packs:
+// packing 1 (size and the file) or 2 (zlib chunks of the file).
+inline Bytes unpackSound(const Bytes& file, const ParsedExe& p) {
+  Bytes wav;
+  std::size_t at = p.soundStart;
+  if (p.soundEnd <= at || p.soundEnd > file.size() || p.soundEnd - at < 4) {
+    ADD_FAILURE() << "no sound block";
+    return wav;
   }
-  EXPECT_EQ(codec, 1) << "the checker decodes the word layout of type 1 only";
-  return fromBmp(unrle(image));
+  if (p.soundCodec == 1) {
+    const int32_t n = get32(file, at);
+    EXPECT_EQ(std::size_t(n) + 4, p.soundEnd - at) << "raw sound does not fill its block";
+    if (n < 0 || std::size_t(n) > p.soundEnd - at - 4) return wav;
+    return slice(file, at + 4, std::size_t(n));
+  }
+  if (p.soundCodec != 2) {
+    ADD_FAILURE() << "the checker does not unpack sound packing " << p.soundCodec;
+    return wav;
+  }
+  const int32_t chunks = get32(file, at);
+  at += 4;
+  for (int32_t i = 0; i < chunks && at + 4 <= p.soundEnd; ++i) {
+    const int32_t len = get32(file, at);
+    at += 4;
+    if (len < 0 || std::size_t(len) > p.soundEnd - at) {
+      ADD_FAILURE() << "sound chunk " << i << " runs past its block";
+      return Bytes();
+    }
+    Bytes out(125000);
+    uLongf outLen = uLongf(out.size());
+    EXPECT_EQ(uncompress(out.data(), &outLen, file.data() + at, uLong(len)), Z_OK) << "sound chunk " << i;
+    EXPECT_TRUE(outLen == 100000 || i == chunks - 1) << "chunk " << i << " holds " << outLen << " bytes";
+    wav.insert(wav.end(), out.begin(), out.begin() + outLen);
+    at += std::size_t(len);
+  }
+  EXPECT_EQ(at, p.soundEnd) << "sound block does not end where the lists begin";
+  return wav;
 }
 
 // Replays every frame: picture n is the canvas after frame n's updates.

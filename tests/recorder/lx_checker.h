@@ -41,10 +41,15 @@ inline std::vector<std::string> crlfLines(const std::string& text) {
 
 // Reads the whole file by the layout: 40-byte header, records from 40 up to
 // the mouse list, mouse list + length, frame list + length at end - 44,
-// 40-byte trailer.
+// 40-byte trailer. Each length is checked against the bytes around it before
+// it is used: a fault is a test failure and ends the walk, never a read
+// outside the file.
 inline ParsedLx parseLx(const Bytes& b) {
   ParsedLx p;
-  EXPECT_GE(b.size(), 40u + 4 + 4 + 40);
+  if (b.size() < 40u + 4 + 4 + 40) {
+    ADD_FAILURE() << "an .lx of " << b.size() << " bytes cannot hold header, lists and trailer";
+    return p;
+  }
   for (int i = 0; i < 10; ++i) p.header[i] = get32(b, 4 * i);
   const std::size_t end = b.size();
   const Bytes trailer(b.end() - 40, b.end());
@@ -54,28 +59,49 @@ inline ParsedLx parseLx(const Bytes& b) {
   EXPECT_EQ(std::string(trailer.begin() + 28, trailer.end()), std::string("qorvimlxs\0\0\0", 12));
 
   const int32_t f = get32(b, end - 44);
+  if (f < 0 || std::size_t(f) > end - 44 - 40 - 4) {
+    ADD_FAILURE() << "frame list length " << f << " does not fit the file";
+    return p;
+  }
   const std::size_t frameStart = end - 44 - std::size_t(f);
   p.frameLines = crlfLines(std::string(b.begin() + frameStart, b.begin() + (end - 44)));
   const int32_t m = get32(b, frameStart - 4);
+  if (m < 0 || std::size_t(m) > frameStart - 4 - 40) {
+    ADD_FAILURE() << "mouse list length " << m << " does not fit the file";
+    return p;
+  }
   const std::size_t mouseStart = frameStart - 4 - std::size_t(m);
   p.mouseText.assign(b.begin() + mouseStart, b.begin() + (frameStart - 4));
 
+  // n bytes from `at` lie before the mouse list.
+  auto fits = [&](std::size_t at, int64_t n) { return n >= 0 && at <= mouseStart && uint64_t(n) <= mouseStart - at; };
   std::size_t at = 40;
   while (at < mouseStart) {
     Record r;
     r.offset = at;
+    if (!fits(at, 4)) break;
     r.flag = get32(b, at);
     at += 4;
     if (r.flag == 1) {
+      if (!fits(at, 12)) break;
       r.x = get32(b, at);
       r.y = get32(b, at + 4);
       const int32_t n = get32(b, at + 8);
       at += 12;
+      if (!fits(at, n)) {
+        ADD_FAILURE() << "icon of " << n << " bytes at " << at << " runs past the records";
+        return p;
+      }
       r.icon.assign(b.begin() + at, b.begin() + at + n);
       at += std::size_t(n);
     }
+    if (!fits(at, 4)) break;
     const int32_t n = get32(b, at);
     at += 4;
+    if (!fits(at, n)) {
+      ADD_FAILURE() << "image of " << n << " bytes at " << at << " runs past the records";
+      return p;
+    }
     r.image.assign(b.begin() + at, b.begin() + at + n);
     at += std::size_t(n);
     p.records.push_back(r);

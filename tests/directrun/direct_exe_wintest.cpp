@@ -1,0 +1,287 @@
+// Direct EXE recordings end to end. Vidorra.exe records the running test
+// scene straight into a self-playing EXE; the file is read by the checker
+// written from the container's layout tables (tests/recorder/exe_checker.h):
+// every frame, replayed from the key frames and the changed rectangles, must
+// be the scene's whole picture for the time code it shows, and that code
+// must be the frame's own time within one frame interval; frames of the
+// frozen scene cost only their cursor block and end marker; the sound at the
+// end unpacks to exactly the length fitted to the frames. Then the same EXE
+// runs through its player stub with "nowav": "LXPLAYFF" is set, and a
+// screenshot taken half-way shows a recorded frame of about that time
+// (saved as a PNG under the build tree). The player part is also run over an
+// EXE that the output wrote from the scene's pictures directly, without the
+// program. Windows (Wine), a display and the sound server are needed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ExeOutput.h"
+#include "Graphics.h"
+#include "direct_run.h"
+#include "exe_checker.h"
+#include "scene_frames.h"
+
+namespace {
+
+using namespace directrun;
+using execheck::ParsedExe;
+using execheck::Picture;
+using sceneframes::Box;
+
+// Plays the recording with "nowav", shoots the screen half-way and checks
+// that it shows a recorded frame near that time, cursor boxes left out;
+// the shot is saved as png. Gives the frame found (-1 when none).
+int PlayAndShoot(const std::wstring& exe, const ParsedExe& p, const std::vector<Picture>& frames,
+                 const std::vector<int64_t>& codes, const std::wstring& png) {
+  const int ms = p.header[5], count = int(frames.size());
+  PlayerRun run(exe, L"nowav");
+  EXPECT_TRUE(run.waitStarted(15000)) << "\"nowav\" did not set LXPLAYFF";
+  const DWORD t0 = GetTickCount();
+  HWND w = run.window(5000);
+  if (!w) {
+    ADD_FAILURE() << "no player window";
+    return -1;
+  }
+  // The picture sits centred in the client area when it is smaller.
+  RECT c;
+  GetClientRect(w, &c);
+  POINT origin = {c.right > p.header[1] ? (c.right - p.header[1]) / 2 : 0,
+                  c.bottom > p.header[2] ? (c.bottom - p.header[2]) / 2 : 0};
+  ClientToScreen(w, &origin);
+  const int half = count / 2;
+  const DWORD due = t0 + DWORD(half * ms + ms / 2);
+  if (int(due - GetTickCount()) > 0) Sleep(due - GetTickCount());
+  const int atFrame = int((GetTickCount() - t0) / DWORD(ms));
+  std::vector<uint32_t> rgb;
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const Picture screen = sceneframes::grabScreen(0, 0, sw, sh, &rgb);
+  EXPECT_TRUE(sceneframes::savePng(png, sw, sh, rgb));
+  const Picture shown = sceneframes::grabScreen(origin.x, origin.y, p.header[1], p.header[2]);
+
+  const int64_t code = sceneframes::codeOf(shown);
+  int found = -1;
+  for (int k = 0; k < count; ++k)
+    if (codes[std::size_t(k)] == code && (found < 0 || std::abs(k - atFrame) < std::abs(found - atFrame))) found = k;
+  EXPECT_GE(found, 0) << "the player shows code " << code << ", which no recorded frame has";
+  if (found >= 0) {
+    // Under Wine the player's clock and ours start a little apart.
+    EXPECT_LE(std::abs(found - atFrame), 3) << "frame " << found << " shown at the time of frame " << atFrame;
+    std::vector<Box> cursors;
+    if (p.header[9] == 1)
+      for (const auto& f : p.frames) cursors.push_back(Box{f.cursorX, f.cursorY, f.cursorX + 48, f.cursorY + 48});
+    std::string first;
+    EXPECT_EQ(sceneframes::differences(shown, uint32_t(code), &first, cursors), 0)
+        << "the screen differs from frame " << found << ": " << first;
+  }
+  EXPECT_EQ(run.waitExit(DWORD(count * ms + 15000)), 0) << "the player did not end at the end";
+  return found;
+}
+
+// The scene's picture for a code as a 16-bit bitmap.
+void ScenePicture(TBitmap& b, int w, int h, uint32_t code) {
+  b.SetPixelFormat(pf16bit);
+  b.SetSize(w, h);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* line = b.ScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const uint32_t c = scene::pixelAt(x, y, w, code);
+      const uint16_t v = uint16_t(((c >> 19) & 31) << 11 | ((c >> 10) & 63) << 5 | ((c >> 3) & 31));
+      line[2 * x] = uint8_t(v);
+      line[2 * x + 1] = uint8_t(v >> 8);
+    }
+  }
+}
+
+// Without the program: the output writes the scene's pictures (a step of
+// 100 ms a frame, frozen for the last ten) in each lossless image codec, the
+// checker replays them, and the player shows them.
+TEST(DirectExeScene, OutputOfTheScenePicturesReplaysAndPlays) {
+  const int w = 640, h = 200, ms = 100, count = 30, stillFrom = 20;
+  for (int codec : {1, 2, 3}) {
+    SCOPED_TRACE("image codec " + std::to_string(codec));
+    const std::wstring name = L"scene_output_" + std::to_wstring(codec);
+    const std::wstring exw = OutPath(name + L".exw"), exe = OutPath(name + L".exe");
+    DeleteFileW(exe.c_str());
+    ExeOutputOptions o;
+    o.stubPath = AnsiString(Utf8(robot::WinePath(PLAY_DAT)).c_str());
+    o.playSettings.imageCodec = codec;
+    o.playSettings.soundCodec = 2;
+    o.playSettings.fullScreen = 1;
+    o.playSettings.exitAtEnd = 1;
+    o.keyFrameInterval = 100;
+    ExeOutput out(AnsiString(Utf8(exw).c_str()), o);
+    LxHeader head{};
+    head.captureTarget = 3;
+    head.width = w;
+    head.height = h;
+    head.pixelFormat = pf16bit;
+    head.msPerFrame = ms;
+    head.hasCursor = 0;
+    ASSERT_TRUE(out.open(head)) << out.failureText().c_str();
+    std::vector<int64_t> want;
+    TBitmap bmp;
+    for (int n = 0; n < count; ++n) {
+      const uint32_t code = uint32_t(500 + std::min(n, stillFrom) * ms / scene::kMsPerStep);
+      want.push_back(code);
+      ScenePicture(bmp, w, h, code);
+      RecordedPicture r;
+      r.bitmap = &bmp;
+      ASSERT_TRUE(out.writePicture(r, 1)) << n;
+    }
+    ASSERT_TRUE(out.finish(true)) << out.failureText().c_str();
+
+    const Bytes file = ReadBytes(exe);
+    const ParsedExe p = execheck::parseExe(file);
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.header[3], count);
+    EXPECT_EQ(p.imageCodec, codec);
+    const std::vector<Picture> frames = execheck::replay(p);
+    const std::vector<int64_t> codes = sceneframes::sceneCodes(frames);
+    EXPECT_EQ(codes, want);
+    for (int n = stillFrom + 1; n < count; ++n)
+      EXPECT_EQ(p.frames[std::size_t(n)].size, 4u) << "still frame " << n << " is more than its end marker";
+    PlayAndShoot(exe, p, frames, codes, OutPath(name + L"_midway.png"));
+  }
+}
+
+constexpr int kStillAfterMs = 3000;
+
+// The fitted length of a side file (sound fitting): byte rate x ms x 0.001
+// in single precision, truncated, down to an even number.
+int64_t FittedLength(int32_t byteRate, int64_t ms) {
+  const float f = float(double(byteRate) * double(ms) * 0.001);
+  int64_t t = int64_t(f);
+  return t - t % 2;
+}
+
+TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
+  ProgramFolder folder;
+  const std::wstring exe = folder.work() + L"录像1.exe", exw = folder.work() + L"录像1.exw";
+  const std::wstring wav = folder.work() + L"录像11.wav";
+  // About 2.5 s of a moving scene, then 2.5 s of a still one.
+  // A click half-way: the frame that holds it shows the cursor on the click.
+  const POINT click = {300, 200};
+  const Recording r = RecordScene(folder, DirectSettings(folder, true, false), kStillAfterMs, 5000,
+                                  [&] { return Exists(exe); }, {click});
+  for (const auto& b : r.boxes) std::printf("message box: %s\n", b.c_str());
+  for (const auto& f : r.files) std::printf("left in the working folder: %s\n", f.c_str());
+  ASSERT_TRUE(r.started) << "the recording did not start";
+  ASSERT_TRUE(r.stopped);
+  ASSERT_TRUE(Exists(exe)) << "no finished EXE";
+  EXPECT_FALSE(Exists(exw)) << "the unfinished name is left";
+  EXPECT_FALSE(Exists(wav)) << "the side file stays after its sound went into the EXE";
+  const Bytes file = ReadBytes(exe);
+  const std::wstring kept = OutPath(L"program_recording.exe");
+  CopyFileW(exe.c_str(), kept.c_str(), FALSE);
+
+  const Bytes stub = ReadBytes(robot::WinePath(PLAY_DAT));
+  ASSERT_GT(file.size(), stub.size());
+  EXPECT_TRUE(std::equal(stub.begin(), stub.end(), file.begin())) << "the player stub is not at the front";
+  const ParsedExe p = execheck::parseExe(file);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.stub, stub.size());
+  EXPECT_EQ(p.header[0], 1);  // full screen
+  EXPECT_EQ(p.header[1], GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(p.header[2], GetSystemMetrics(SM_CYSCREEN));
+  EXPECT_EQ(p.header[5], 200);
+  EXPECT_EQ(p.header[8], 0);  // soundSource: the recorder writes 0 (read as live)
+  EXPECT_EQ(p.header[9], 1);
+  EXPECT_EQ(p.caption[0], 100) << "an empty caption's 0 byte, scrambled";
+  EXPECT_EQ(p.imageCodec, 2);
+  EXPECT_EQ(p.soundCodec, 2);
+  const int count = p.header[3];
+  ASSERT_EQ(int(p.frames.size()), count);
+  // Five seconds at 5 a second; Wine's timer and the sound server's start
+  // give or take a few.
+  EXPECT_GE(count, 18);
+  EXPECT_LE(count, 30);
+
+  const std::vector<Picture> frames = execheck::replay(p);
+  const std::vector<int64_t> codes = sceneframes::sceneCodes(frames);
+  const int64_t late = sceneframes::expectFramesOnTime(codes, 200, kStillAfterMs / scene::kMsPerStep);
+  std::printf("%d frames; codes %lld .. %lld; largest distance from the frame's time %lld ms\n", count,
+              (long long)codes.front(), (long long)codes.back(), (long long)late);
+
+  // Key frames: frame 0 at 160, each listed one a whole picture with its icon.
+  const auto keys = execheck::lines(p.frameListText);
+  ASSERT_GE(keys.size(), 2u);
+  EXPECT_EQ(keys[0], "0");
+  EXPECT_EQ(keys[1], "160");
+  std::set<int> keyFrames;
+  for (std::size_t i = 0; i + 1 < keys.size(); i += 2) {
+    const int n = std::stoi(keys[i]);
+    keyFrames.insert(n);
+    ASSERT_LT(n, count);
+    const auto& f = p.frames[std::size_t(n)];
+    EXPECT_EQ(std::to_string(f.offset - p.pictures), keys[i + 1]);
+    EXPECT_GT(f.iconLength, 0) << "key frame " << n << " without the cursor's icon";
+  }
+  EXPECT_GT(p.frames[0].iconLength, 0);
+
+  // The click: one event of eight lines (frame, x, y, kind, hot spot, 0, 0)
+  // in the mouse list, and its frame's cursor moved onto it.
+  ICONINFO arrow = {};
+  GetIconInfo(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)), &arrow);
+  if (arrow.hbmMask) DeleteObject(arrow.hbmMask);
+  if (arrow.hbmColor) DeleteObject(arrow.hbmColor);
+  const auto mouse = execheck::lines(p.mouseText);
+  ASSERT_EQ(mouse.size(), 8u) << p.mouseText;
+  const int clicked = std::stoi(mouse[0]);
+  EXPECT_EQ(mouse[1], std::to_string(click.x));
+  EXPECT_EQ(mouse[2], std::to_string(click.y));
+  EXPECT_EQ(mouse[3], "1");
+  EXPECT_EQ(mouse[4], std::to_string(arrow.xHotspot));
+  EXPECT_EQ(mouse[5], std::to_string(arrow.yHotspot));
+  ASSERT_GE(clicked, 0);
+  ASSERT_LT(clicked, count);
+  EXPECT_EQ(p.frames[std::size_t(clicked)].cursorX, click.x - int(arrow.xHotspot));
+  EXPECT_EQ(p.frames[std::size_t(clicked)].cursorY, click.y - int(arrow.yHotspot));
+  EXPECT_NEAR(clicked, count / 2, 4) << "the click came half-way";
+
+  // The frozen scene: every frame that repeats its predecessor is its cursor
+  // block without icon (12 bytes) and the end marker, nothing else.
+  int still = 0, moving = 0;
+  std::size_t movingBytes = 0;
+  for (int n = 1; n < count; ++n) {
+    const auto& f = p.frames[std::size_t(n)];
+    if (frames[std::size_t(n)].px == frames[std::size_t(n - 1)].px) {
+      ++still;
+      EXPECT_EQ(f.size, 16u) << "still frame " << n;
+      EXPECT_TRUE(f.updates.empty()) << "still frame " << n;
+      EXPECT_EQ(keyFrames.count(n), 0u) << "still frame " << n << " made a key frame";
+    } else {
+      ++moving;
+      movingBytes += f.size;
+    }
+  }
+  std::printf("%d still frames of 16 bytes; %d moving frames of %zu bytes on average\n", still, moving,
+              moving ? movingBytes / std::size_t(moving) : 0);
+  EXPECT_GE(still, 5) << "the scene froze after 3 s; the recording ran 5 s";
+  EXPECT_GE(moving, 5);
+
+  // The sound: behind the pictures, a 44-byte PCM header whose sizes agree,
+  // exactly as long as the frames, recorded (the ramp) rather than padded.
+  const Bytes sound = execheck::unpackSound(file, p);
+  EXPECT_GE(sound.size(), 44u);
+  if (sound.size() >= 44) {
+    EXPECT_EQ(std::string(sound.begin(), sound.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(sound.begin() + 8, sound.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(get32(sound, 4), int32_t(sound.size() - 8));
+    EXPECT_EQ(get32(sound, 40), int32_t(sound.size() - 44));
+    EXPECT_EQ(get32(sound, 28), 11025 * 2);
+    EXPECT_EQ(get32(sound, 40), FittedLength(11025 * 2, int64_t(count) * 200)) << count << " frames";
+    std::set<uint8_t> values(sound.begin() + 44, sound.begin() + std::min<std::size_t>(sound.size(), 4044));
+    EXPECT_GT(values.size(), 16u) << "silence, not the recorded ramp";
+  }
+
+  const int shown = PlayAndShoot(kept, p, frames, codes, OutPath(L"program_recording_midway.png"));
+  std::printf("half-way the player showed frame %d of %d; screenshot %s\n", shown, count,
+              Utf8(OutPath(L"program_recording_midway.png")).c_str());
+}
+
+}  // namespace

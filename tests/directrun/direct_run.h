@@ -1,0 +1,195 @@
+// What the end-to-end recording tests share: the fixture set.dat of a direct
+// recording of the full screen, the test scene as a running program, one
+// recording through Vidorra.exe from the start/stop hot key to the file it
+// leaves, and one run of a self-playing recording through its player stub.
+// Windows (Wine) only; the CMake target defines the program paths.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ProgramRun.h"
+#include "scene_frames.h"
+#include "scene_run.h"
+#include "test_files.h"
+
+namespace directrun {
+
+using namespace program;
+
+inline Bytes ReadBytes(const std::wstring& path) {
+  const std::string s = ReadFileBytes(path);
+  return Bytes(s.begin(), s.end());
+}
+inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline std::wstring OutPath(const std::wstring& name) { return robot::WinePath(DIRECTRUN_OUT) + L"\\" + name; }
+
+// set.dat of a recording of the full screen at 5 frames a second with sound
+// (16 bits, 11025 Hz) and the cursor, straight into the output asked for;
+// the self-playing EXE plays full screen and ends at its end.
+inline std::vector<std::string> DirectSettings(const ProgramFolder& folder, bool exe, bool deferFinish) {
+  std::vector<std::string> lines(132, "0");
+  lines[0] = "1", lines[2] = "1";  // Ctrl+Shift with F5 F6 F7 F8
+  lines[3] = "F5", lines[4] = "F6", lines[5] = "F7", lines[73] = "F8";
+  lines[6] = "1";                    // the stop tip was dismissed
+  lines[18] = "1";                   // the EXE ends at its end
+  lines[22] = "Scene";               // its title
+  lines[23] = "1";                   // and plays full screen
+  lines[25] = "2";                   // run-length code + zlib 9
+  lines[27] = "2";                   // sound in zlib chunks
+  lines[30] = "1";                   // record sound
+  lines[31] = "1", lines[40] = "1";  // record the cursor
+  lines[34] = "1";                   // record directly
+  lines[36] = exe ? "0" : "1";       // AVI
+  lines[37] = exe ? "1" : "0";       // EXE
+  lines[38] = Utf8(folder.work());   // working folder (ASCII)
+  lines[42] = "2", lines[43] = "2";  // 16 bits, 11025 Hz
+  lines[68] = "5";                   // frames per second
+  lines[61] = "SimSun";
+  lines[51] = "541215044";           // AVI compressor 'DIB ' (uncompressed)
+  lines[98] = deferFinish ? "1" : "0";
+  return lines;
+}
+
+// One recording through the program: started by the start/stop hot-key
+// message once the scene shows, stopped after recordMs, and waited for
+// until finished() holds and the recorder is idle again.
+struct Recording {
+  std::vector<std::string> boxes;  // message boxes the program showed
+  bool started = false, stopped = false;
+  DWORD recordedMs = 0;
+  std::vector<std::string> files;  // the working folder's files after the stop, "name size"
+};
+
+inline std::vector<std::string> FilesIn(const std::wstring& folder) {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      out.push_back(Utf8(fd.cFileName) + " " + std::to_string(fd.nFileSizeLow));
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return out;
+}
+
+// clicks: screen points clicked half-way (as the hook reports a left click).
+// killed: the program is ended hard after recordMs instead of stopped (its
+// helpers are then closed, so the sound server lets go of the side file).
+inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::string>& settings, int stillAfterMs,
+                             DWORD recordMs, const std::function<bool()>& finished,
+                             const std::vector<POINT>& clicks = {}, bool killed = false) {
+  Recording r;
+  folder.WriteSettings(settings);
+  // The instance mutex is global to the Wine prefix, which other programs of
+  // the machine may share: a start refused for a running instance is tried
+  // again for a while.
+  std::unique_ptr<ProgramRun> started;
+  for (int attempt = 0; attempt < 60; ++attempt) {
+    started.reset(new ProgramRun);
+    started->Start(folder);
+    if (started->mainForm || !started->Saw(u8"你已经打开了一个Vidorra，不能同时打开两个")) break;
+    started->PumpUntilExit(5000);
+    started.reset();
+    EndHelpers();
+    Sleep(5000);
+  }
+  if (!started) {
+    ADD_FAILURE() << "another Vidorra kept running";
+    return r;
+  }
+  ProgramRun& run = *started;
+  if (!run.mainForm) {
+    ADD_FAILURE() << "no main form" << (run.boxes.empty() ? "" : ": " + run.boxes.back());
+    r.boxes = run.boxes;
+    return r;
+  }
+  scene::SceneWindow scene;
+  if (!scene.StartFullScreen(stillAfterMs)) {
+    // Seen under Wine when the prefix's wineserver serves another display
+    // too: new popup windows die of an X error.
+    ADD_FAILURE() << "the scene does not show moving on this display";
+    PostMessageW(run.mainForm, WM_CLOSE, 0, 0);
+    run.PumpUntilExit(20000);
+    r.boxes = run.boxes;
+    return r;
+  }
+  HWND form = run.mainForm;
+  const DWORD t0 = GetTickCount();
+  PostMessageW(form, WM_HOTKEY, 0, 0);
+  run.Pump(recordMs / 2, [] { return false; });
+  for (const POINT& c : clicks) PostMessageW(form, WM_USER + 5, 1, MAKELPARAM(c.x, c.y));
+  run.Pump(recordMs - recordMs / 2, [] { return false; });
+  r.started = program::RecorderState(form) == 2;
+  if (killed) {
+    r.recordedMs = GetTickCount() - t0;
+    TerminateProcess(run.pi.hProcess, 9);
+    WaitForSingleObject(run.pi.hProcess, 10000);
+    EndHelpers();
+    r.files = FilesIn(folder.work());
+    r.boxes = run.boxes;
+    return r;
+  }
+  PostMessageW(form, WM_HOTKEY, 0, 0);
+  r.recordedMs = GetTickCount() - t0;
+  run.Pump(60000, [&] { return program::RecorderState(form) == 1 && finished(); });
+  r.stopped = program::RecorderState(form) == 1;
+  r.files = FilesIn(folder.work());
+  scene.Close();
+  PostMessageW(form, WM_CLOSE, 0, 0);
+  run.PumpUntilExit(20000);
+  EXPECT_TRUE(run.exited);
+  r.boxes = run.boxes;
+  return r;
+}
+
+// A self-playing recording run by its player stub: "LXPLAYFF" is created
+// here before the start, so a set event is seen however early it comes.
+class PlayerRun {
+public:
+  PlayerRun(const std::wstring& exe, const std::wstring& args) {
+    started_ = CreateEventW(nullptr, TRUE, FALSE, L"LXPLAYFF");
+    ResetEvent(started_);
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    ok_ = CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+  }
+  ~PlayerRun() {
+    if (ok_) {
+      if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
+      WaitForSingleObject(pi_.hProcess, 3000);
+      CloseHandle(pi_.hProcess);
+      CloseHandle(pi_.hThread);
+    }
+    CloseHandle(started_);
+  }
+  bool waitStarted(DWORD ms) { return ok_ && WaitForSingleObject(started_, ms) == WAIT_OBJECT_0; }
+  HWND window(DWORD ms) {
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < ms; Sleep(20)) {
+      HWND w = VisibleTopWindow(pi_.dwProcessId, L"LxPlayerWindow");
+      if (w) return w;
+    }
+    return nullptr;
+  }
+  // Exit code, or -1 while it still runs after ms.
+  int waitExit(DWORD ms) {
+    DWORD code = 0;
+    if (!ok_ || WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return int(code);
+  }
+
+private:
+  HANDLE started_ = nullptr;
+  PROCESS_INFORMATION pi_ = {};
+  bool ok_ = false;
+};
+
+}  // namespace directrun
