@@ -59,6 +59,9 @@ struct WinPlatformOptions {
   RecordingSideWork* side = nullptr;  // not owned; may be none
 };
 
+// Free space of the folder's disk for this user, in MiB; 0 when unknown.
+int64_t freeDiskMiBOf(const AnsiString& folder);
+
 class WinRecorderPlatform : public RecorderPlatform {
 public:
   explicit WinRecorderPlatform(const WinPlatformOptions& options);

@@ -7,6 +7,7 @@
 
 #include "Graphics.h"
 #include "MainForm_win.h"
+#include "WinRecorderPlatform_win.h"
 
 #include <vfw.h>
 #include "RecordingMixer.h"
@@ -46,12 +47,6 @@ bool compressorInstalled(const char* fcc) {
   if (!ic) return false;
   ICClose(ic);
   return true;
-}
-
-int64_t freeDiskMB(const AnsiString& folder) {
-  ULARGE_INTEGER avail;
-  if (!GetDiskFreeSpaceExW(Cp936ToWide(folder).c_str(), &avail, nullptr, nullptr)) return 0;
-  return static_cast<int64_t>(avail.QuadPart / (1024 * 1024));
 }
 
 void selectKey(TComboBox* box, const AnsiString& name) {
@@ -226,5 +221,5 @@ void TMainForm::setUpWorkingFolder(const SettingsFile& s) {
   FileListBox1->SetDirectory(folder.path);
   nextFileNumber = nextFreeFileNumber(folder.path);
   Edit1->SetText(recordingBaseName(nextFileNumber));
-  Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMB(folder.path))) + "M");
+  Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMiBOf(folder.path))) + "M");
 }

@@ -16,6 +16,14 @@ EnableKBHookProc pickHookProc = nullptr, clickHookProc = nullptr;
 GetNowCursorProc getNowCursorProc = nullptr;
 SetcxProc setcxProc = nullptr;
 
+bool notifyMouseHelperWindow(int command) {
+  HWND helper = FindWindowA(nullptr, HELPER_WINDOW_TITLE);
+  if (!helper || !MainForm) return false;
+  SendMessageW(helper, kHelperCommandMessage, static_cast<WPARAM>(command),
+               reinterpret_cast<LPARAM>(MainForm->Handle()));
+  return true;
+}
+
 TMainForm::TMainForm(TComponent* Owner) : TForm(Owner) {
   onTrayIcon = [this](TMessage& m) { wmTrayIcon(m); };
   LoadLayout("TMainForm");

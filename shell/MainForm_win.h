@@ -235,6 +235,11 @@ private:
 };
 
 extern TMainForm* MainForm;
+
+// Sends the mouse-effect helper window ("QORVIM DI MOUSE V7") a command for
+// the main window: 2 start the clicks, 0 stop them, 1 start a window pick.
+// False when the helper is not there.
+bool notifyMouseHelperWindow(int command);
 // Globals beside the form.
 extern HtmlHelpProc htmlHelpProc;
 extern HANDLE instanceMutex;

@@ -18,6 +18,7 @@
 #include "RecordingSideWindows_win.h"
 #include "StopTipForm_win.h"
 #include "SysUtils.h"
+#include "SystemHelpers.h"
 #include "TrayIcon_win.h"
 #include "WaitForm_win.h"
 #include "WinRecorderPlatform_win.h"
@@ -425,10 +426,8 @@ void RecordingControl::killTimer() {
 }
 
 void RecordingControl::setClickCapture(bool on) {
-  const OSVERSIONINFOA& v = form_.osVersion;
-  if (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion > 5) {
-    if (HWND helper = FindWindowA(nullptr, HELPER_WINDOW_TITLE))
-      SendMessageW(helper, kHelperCommandMessage, on ? 2 : 0, reinterpret_cast<LPARAM>(window_));
+  if (isVistaOrLater()) {
+    notifyMouseHelperWindow(on ? kHelperReportClicks : kHelperStop);
   } else if (clickHookProc) {
     clickHookProc(on ? TRUE : FALSE, window_);
   }
@@ -506,6 +505,7 @@ void RecordingControl::afterStop() {
   const AnsiString folder = form_.Edit2->Text();
   form_.nextFileNumber = nextFreeFileNumber(folder);
   form_.Edit1->SetText(recordingBaseName(form_.nextFileNumber));
+  form_.Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMiBOf(folder))) + "M");
   form_.FileListBox1->Update();
   if (hidMainForm_) form_.Show();
   if (form_.trayIconShown) form_.removeTrayIcon();

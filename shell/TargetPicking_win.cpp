@@ -7,14 +7,11 @@
 #include <vector>
 
 #include "SysUtils.h"
+#include "SystemHelpers.h"
 
 namespace {
 
 const int kOutlinePen = 3;
-
-bool isVistaOrLater(const TMainForm& form) {
-  return form.osVersion.dwPlatformId == VER_PLATFORM_WIN32_NT && form.osVersion.dwMajorVersion > 5;
-}
 
 bool isEmptyRect(const int r[4]) { return r[0] == 0 && r[1] == 0 && r[2] == 0 && r[3] == 0; }
 
@@ -33,11 +30,6 @@ void xorOutline(const int r[4]) {
   DeleteObject(pen);
   SetROP2(dc, R2_COPYPEN);
   ReleaseDC(desktop, dc);
-}
-
-void helperCommand(TMainForm& form, WPARAM command) {
-  if (HWND helper = FindWindowA(nullptr, HELPER_WINDOW_TITLE))
-    SendMessageW(helper, kHelperCommandMessage, command, reinterpret_cast<LPARAM>(form.Handle()));
 }
 
 // While picking, the main window gets out of the way as it does while
@@ -152,8 +144,8 @@ void startWindowPick(TMainForm& form) {
   for (int& v : form.pickWindowRect) v = 0;
   form.pickMode = 2;
   form.hotKeysArmed = 0;
-  if (isVistaOrLater(form))
-    helperCommand(form, kHelperPickWindow);
+  if (isVistaOrLater())
+    notifyMouseHelperWindow(kHelperPickWindow);
   else if (pickHookProc)
     pickHookProc(TRUE, form.Handle());
 }
@@ -185,8 +177,8 @@ void onPickMove(TMainForm& form, TMessage& m) {
 void onPickDone(TMainForm& form, TMessage& m) {
   if (form.pickMode != 2) return;
   form.pickMode = -1;
-  if (isVistaOrLater(form))
-    helperCommand(form, kHelperStop);
+  if (isVistaOrLater())
+    notifyMouseHelperWindow(kHelperStop);
   else if (pickHookProc)
     pickHookProc(FALSE, form.Handle());
   form.hotKeysArmed = 1;
