@@ -13,35 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "ProgramRun.h"
-#include "lx_checker.h"
+#include "scene_recording.h"
 
 namespace {
 
 using namespace program;
-
-bool HasTrailer(const Bytes& b) {
-  static const char magic[] = "qorvimlxs";
-  return b.size() >= 40 + 40 && std::equal(magic, magic + 9, b.end() - 12);
-}
-Bytes ReadAll(const std::wstring& path) {
-  const std::string s = ReadFileBytes(path);
-  return Bytes(s.begin(), s.end());
-}
+using recglue::HasTrailer;
+using recglue::ReadAll;
 
 TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   ProgramFolder folder;
-  std::vector<std::string> lines(132, "0");
-  lines[0] = "1", lines[2] = "1";  // Ctrl+Shift with F5 F6 F7 F8
-  lines[3] = "F5", lines[4] = "F6", lines[5] = "F7", lines[73] = "F8";
-  lines[6] = "1";                                // the stop tip was dismissed
-  lines[30] = "1";                               // record sound
-  lines[31] = "1", lines[40] = "1";              // record the cursor
-  lines[38] = Utf8(folder.work());               // working folder (ASCII)
-  lines[42] = "2", lines[43] = "2";              // 16 bits, 11025 Hz
-  lines[68] = "5";                               // frames per second
-  lines[61] = "SimSun";
-  folder.WriteSettings(lines);
+  folder.WriteSettings(recglue::RecordingSettings(folder));  // 5 fps, sound, cursor
 
   ProgramRun run;
   run.Start(folder);
