@@ -59,11 +59,13 @@ public:
   ~SceneWindow() { Close(); }
 
   // The whole screen (w 0) or the rectangle, frozen after stillAfterMs
-  // (never when negative). True once this process's window shows and, where
-  // its code band is on the screen, the code is seen moving: other programs
-  // of the Wine prefix may show scenes of their own, and under Wine a new
-  // window now and then dies of an X error at its first show, so such a
-  // scene is started again (three tries).
+  // (never when negative). True once this process's window shows and, for
+  // the whole screen, its code is seen moving: other programs of the Wine
+  // prefix may show scenes of their own, and under Wine a new window now and
+  // then dies of an X error at its first show, so such a scene is started
+  // again (three tries). A smaller scene may lie under a window of the
+  // program under test (without a window manager Wine lets an activated
+  // window cover a topmost one), so only its window is waited for.
   bool Start(int x, int y, int w, int h, int stillAfterMs = -1) {
     for (int attempt = 0; attempt < 3; ++attempt) {
       Close();
@@ -111,9 +113,9 @@ private:
     }
     if (!window_) return false;
     GetWindowRect(window_, &rect_);
-    // A scene that freezes at once, or whose band lies off the screen,
-    // cannot be seen moving: its first paint is waited for instead.
-    if (rect_.left < 0 || rect_.top < 0 || (stillAfterMs >= 0 && stillAfterMs < 1000)) {
+    // A scene that freezes at once cannot be seen moving either: its first
+    // paint is waited for instead.
+    if (w > 0 || (stillAfterMs >= 0 && stillAfterMs < 1000)) {
       Sleep(300);
       return true;
     }
