@@ -132,6 +132,10 @@ bool mymirrorclass::isAttached() { return mirrorDC && querySurface(); }
 bool mymirrorclass::querySurface() {
   uint32_t reply[3] = {};
   if (escape(MIRROR_ESC_QUERY_SURFACE, 0, nullptr, sizeof reply, reply) < 1) return false;
+  // The surface is mapped and copied by these figures: only a screen-sized
+  // surface of 16 or 32 bits is taken.
+  if (reply[0] < 1 || reply[0] > 16384 || reply[1] < 1 || reply[1] > 16384 || (reply[2] != 16 && reply[2] != 32))
+    return false;
   surfaceWidth = reply[0];
   surfaceHeight = static_cast<int32_t>(reply[1]);
   bitsPerPixel = reply[2];

@@ -60,7 +60,7 @@ int64_t PackedSoundLength(const Bytes& file, const ParsedExe& p) {
 }
 
 bool ExwTailWritten(const std::wstring& path) {
-  const Bytes b = ReadBytes(path);
+  const Bytes b = readAll(path);
   static const char magic[] = "qorvimdvq";
   return b.size() > 52 && std::equal(magic, magic + 9, b.end() - 52 + 32);
 }
@@ -80,8 +80,8 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
   const std::wstring keptExw = OutPath(L"deferred.exw"), keptWav = OutPath(L"deferred1.wav");
   ASSERT_TRUE(CopyFileW(exw.c_str(), keptExw.c_str(), FALSE));
   ASSERT_TRUE(CopyFileW(wav.c_str(), keptWav.c_str(), FALSE));
-  const Bytes original = ReadBytes(keptExw);
-  const Bytes sound = ReadBytes(keptWav);
+  const Bytes original = readAll(keptExw);
+  const Bytes sound = readAll(keptWav);
   EXPECT_EQ(get32(original, original.size() - 8), 1) << "soundRecorded";
   const ParsedExe p = execheck::parseExe(original, true);
   ASSERT_TRUE(p.ok);
@@ -94,7 +94,7 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
   ASSERT_GE(count, 6);
 
   Messages host;
-  const Bytes stub = ReadBytes(robot::WinePath(PLAY_DAT));
+  const Bytes stub = readAll(robot::WinePath(PLAY_DAT));
   ExwRepairOptions repair;
   repair.stubPath = Ansi(robot::WinePath(PLAY_DAT));
   repair.playerSize = int64_t(stub.size());
@@ -115,7 +115,7 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
     EXPECT_EQ(exwNeedsRepair(Ansi(copy), host), 0);
     ASSERT_TRUE(finishExwRecording(Ansi(copy), Ansi(copyWav), finishing, host))
         << (host.said.empty() ? "" : host.said.back());
-    const Bytes done = ReadBytes(exe);
+    const Bytes done = readAll(exe);
     const ParsedExe q = execheck::parseExe(done);
     ASSERT_TRUE(q.ok);
     ASSERT_EQ(q.header[3], count);
@@ -146,7 +146,7 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
     host.said.clear();
     EXPECT_FALSE(finishExwRecording(Ansi(copy), AnsiString(), finishing, host));
     EXPECT_EQ(host.said, std::vector<std::string>{"failed1"});
-    EXPECT_EQ(ReadBytes(copy), bad);
+    EXPECT_EQ(readAll(copy), bad);
     EXPECT_FALSE(Exists(OutPath(L"damaged.exe")));
   }
 
@@ -171,7 +171,7 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
     host.said.clear();
     EXPECT_EQ(exwNeedsRepair(Ansi(copy), host), 1);
     const AnsiString made = repairExwRecording(Ansi(copy), Ansi(copyWav), Ansi(target), repair, host);
-    EXPECT_EQ(ReadBytes(copy).size(), cut) << "the .exw itself was changed";
+    EXPECT_EQ(readAll(copy).size(), cut) << "the .exw itself was changed";
     // A frame that ends in the last bytes of a cut file counts as torn (a
     // whole file always has more after it): the last one or two small
     // frames may be lost. A file without a whole frame 1 cannot be rebuilt.
@@ -181,7 +181,7 @@ TEST(CutRecordings, TheProgramsExwIsFinishedOrRepairedAtAnyCut) {
       EXPECT_FALSE(Exists(target));
       continue;
     }
-    const Bytes fixed = ReadBytes(target);
+    const Bytes fixed = readAll(target);
     const ParsedExe q = execheck::parseExe(fixed);
     ASSERT_TRUE(q.ok);
     const int kept = q.header[3];
@@ -214,7 +214,7 @@ TEST(CutRecordings, AnExwLeftByAKilledProgramIsRepaired) {
   EXPECT_TRUE(hadSound) << "the sound side file of the recording is gone";
   Messages host;
   EXPECT_EQ(exwNeedsRepair(Ansi(exw), host), 1);
-  const Bytes stub = ReadBytes(robot::WinePath(PLAY_DAT));
+  const Bytes stub = readAll(robot::WinePath(PLAY_DAT));
   ExwRepairOptions repair;
   repair.stubPath = Ansi(robot::WinePath(PLAY_DAT));
   repair.playerSize = int64_t(stub.size());
@@ -225,7 +225,7 @@ TEST(CutRecordings, AnExwLeftByAKilledProgramIsRepaired) {
   const AnsiString made =
       repairExwRecording(Ansi(exw), hadSound ? Ansi(wav) : AnsiString(), Ansi(target), repair, host);
   ASSERT_FALSE(made.IsEmpty()) << (host.said.empty() ? "" : host.said.back());
-  const Bytes fixed = ReadBytes(target);
+  const Bytes fixed = readAll(target);
   const ParsedExe q = execheck::parseExe(fixed);
   ASSERT_TRUE(q.ok);
   const int kept = q.header[3];
@@ -273,15 +273,15 @@ TEST(CutRecordings, TheProgramsAvwIsFinishedOrRebuiltAtAnyCut) {
   ProgramFolder folder;
   const std::wstring avw = folder.work() + L"录像1.avw", wav = folder.work() + L"录像11.wav";
   const Recording r = RecordScene(folder, DirectSettings(folder, false, true), 600000, 3000, [&] {
-    const Bytes b = ReadBytes(avw);
+    const Bytes b = readAll(avw);
     return b.size() > 8 && get32(b, b.size() - 8) == 1;
   });
   for (const auto& b : r.boxes) std::printf("message box: %s\n", b.c_str());
   ASSERT_TRUE(r.started && r.stopped);
   ASSERT_TRUE(Exists(avw)) << "no .avw";
   ASSERT_TRUE(Exists(wav));
-  const Bytes original = ReadBytes(avw);
-  const Bytes sound = ReadBytes(wav);
+  const Bytes original = readAll(avw);
+  const Bytes sound = readAll(wav);
   const std::vector<Bytes> frames = AviFrames(avw);
   ASSERT_GE(frames.size(), 5u);
 
@@ -310,7 +310,7 @@ TEST(CutRecordings, TheProgramsAvwIsFinishedOrRebuiltAtAnyCut) {
       if (!c.said.empty()) {
         EXPECT_FALSE(ok);
         EXPECT_EQ(host.said, std::vector<std::string>{c.said});
-        EXPECT_EQ(ReadBytes(copy), original);
+        EXPECT_EQ(readAll(copy), original);
         continue;
       }
       ASSERT_TRUE(ok) << (host.said.empty() ? "" : host.said.back());
@@ -328,7 +328,7 @@ TEST(CutRecordings, TheProgramsAvwIsFinishedOrRebuiltAtAnyCut) {
     host.said.clear();
     EXPECT_FALSE(finishAvwRecording(Ansi(copy), AnsiString(), Ansi(folder.dir()), host));
     EXPECT_EQ(host.said, std::vector<std::string>{"wca error2,请联系作者"});
-    EXPECT_EQ(ReadBytes(copy).size(), 100u);
+    EXPECT_EQ(readAll(copy).size(), 100u);
   }
 
   std::mt19937 random(1210);
@@ -346,7 +346,7 @@ TEST(CutRecordings, TheProgramsAvwIsFinishedOrRebuiltAtAnyCut) {
     if (!ok) {
       // Refused: said why, and the .avw is as it was.
       EXPECT_FALSE(host.said.empty());
-      EXPECT_EQ(ReadBytes(copy).size(), cut);
+      EXPECT_EQ(readAll(copy).size(), cut);
       continue;
     }
     LONG samples = 0;

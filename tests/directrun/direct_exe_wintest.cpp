@@ -90,7 +90,7 @@ void ScenePicture(TBitmap& b, int w, int h, uint32_t code) {
     uint8_t* line = b.ScanLine(y);
     for (int x = 0; x < w; ++x) {
       const uint32_t c = scene::pixelAt(x, y, w, code);
-      const uint16_t v = uint16_t(((c >> 19) & 31) << 11 | ((c >> 10) & 63) << 5 | ((c >> 3) & 31));
+      const uint16_t v = framecheck::to565(c);
       line[2 * x] = uint8_t(v);
       line[2 * x + 1] = uint8_t(v >> 8);
     }
@@ -135,7 +135,7 @@ TEST(DirectExeScene, OutputOfTheScenePicturesReplaysAndPlays) {
     }
     ASSERT_TRUE(out.finish(true)) << out.failureText().c_str();
 
-    const Bytes file = ReadBytes(exe);
+    const Bytes file = readAll(exe);
     const ParsedExe p = execheck::parseExe(file);
     ASSERT_TRUE(p.ok);
     ASSERT_EQ(p.header[3], count);
@@ -175,11 +175,11 @@ TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
   ASSERT_TRUE(Exists(exe)) << "no finished EXE";
   EXPECT_FALSE(Exists(exw)) << "the unfinished name is left";
   EXPECT_FALSE(Exists(wav)) << "the side file stays after its sound went into the EXE";
-  const Bytes file = ReadBytes(exe);
+  const Bytes file = readAll(exe);
   const std::wstring kept = OutPath(L"program_recording.exe");
   CopyFileW(exe.c_str(), kept.c_str(), FALSE);
 
-  const Bytes stub = ReadBytes(robot::WinePath(PLAY_DAT));
+  const Bytes stub = readAll(robot::WinePath(PLAY_DAT));
   ASSERT_GT(file.size(), stub.size());
   EXPECT_TRUE(std::equal(stub.begin(), stub.end(), file.begin())) << "the player stub is not at the front";
   const ParsedExe p = execheck::parseExe(file);

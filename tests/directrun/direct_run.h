@@ -22,10 +22,6 @@ namespace directrun {
 
 using namespace program;
 
-inline Bytes ReadBytes(const std::wstring& path) {
-  const std::string s = ReadFileBytes(path);
-  return Bytes(s.begin(), s.end());
-}
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 inline std::wstring OutPath(const std::wstring& name) { return robot::WinePath(DIRECTRUN_OUT) + L"\\" + name; }
 

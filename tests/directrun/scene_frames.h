@@ -21,16 +21,13 @@
 namespace sceneframes {
 
 using execheck::Picture;
-
-inline uint32_t rgbOf565(uint16_t p) {
-  return uint32_t((p >> 11) & 31) << 19 | uint32_t((p >> 5) & 63) << 10 | uint32_t(p & 31) << 3;
-}
+using framecheck::from565;
 
 // The scene's code in a picture whose (0, 0) is the scene window's corner;
 // -1 when there is none.
 inline int64_t codeOf(const Picture& p) {
   if (p.w < scene::kMinWidth || p.h < scene::kMinHeight) return -1;
-  return scene::readCode([&](int x, int y) { return rgbOf565(p.px[std::size_t(y) * p.w + x]); });
+  return scene::readCode([&](int x, int y) { return from565(p.px[std::size_t(y) * p.w + x]); });
 }
 
 // A box of the picture left out of a comparison (where a cursor was drawn).
@@ -48,7 +45,7 @@ inline int64_t differences(const Picture& p, uint32_t code, std::string* first =
     for (int x = 0; x < p.w; ++x) {
       if (std::any_of(skip.begin(), skip.end(), [&](const Box& b) { return b.holds(x, y); })) continue;
       const uint32_t want = scene::quantised(scene::pixelAt(x, y, p.w, code));
-      const uint32_t got = rgbOf565(p.px[std::size_t(y) * p.w + x]);
+      const uint32_t got = from565(p.px[std::size_t(y) * p.w + x]);
       if (got != want && n++ == 0 && first) {
         char t[96];
         std::snprintf(t, sizeof t, "(%d, %d) is %06X, the scene drew %06X", x, y, unsigned(got), unsigned(want));
@@ -115,7 +112,7 @@ inline Picture grabScreen(int left, int top, int w, int h, std::vector<uint32_t>
   p.w = w;
   p.h = h;
   p.px.reserve(px.size());
-  for (uint32_t c : px) p.px.push_back(uint16_t(((c >> 19) & 31) << 11 | ((c >> 10) & 63) << 5 | ((c >> 3) & 31)));
+  for (uint32_t c : px) p.px.push_back(framecheck::to565(c));
   if (rgb) *rgb = px;
   return p;
 }

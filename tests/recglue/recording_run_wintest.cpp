@@ -19,17 +19,12 @@ namespace {
 
 using namespace program;
 using recglue::HasTrailer;
-using recglue::ReadAll;
 
-TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
-  ProgramFolder folder;
-  folder.WriteSettings(recglue::RecordingSettings(folder));  // 5 fps, sound, cursor
+// 5 frames a second, sound and cursor (the recordings' fixture).
+class RecordingRun : public recglue::ProgramTest {};
 
-  ProgramRun run;
-  run.Start(folder);
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+TEST_F(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   Sleep(500);
-  HWND form = run.mainForm;
   const std::size_t boxesBefore = run.boxes.size();
   const std::wstring lx = folder.work() + L"录像1.lx";
   const std::wstring wav = folder.work() + L"录像11.wav";
@@ -38,11 +33,11 @@ TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   run.Pump(3000, [] { return false; });
   EXPECT_EQ(RecorderState(form), 2);
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(30000, [&] { return HasTrailer(ReadAll(lx)) && RecorderState(form) == 1; });
+  run.Pump(30000, [&] { return HasTrailer(readAll(lx)) && RecorderState(form) == 1; });
   ASSERT_FALSE(run.exited);
   EXPECT_EQ(run.boxes.size(), boxesBefore) << run.boxes.back();
 
-  const Bytes file = ReadAll(lx);
+  const Bytes file = readAll(lx);
   ASSERT_TRUE(HasTrailer(file)) << "no finished .lx, " << file.size() << " bytes";
   const lxcheck::ParsedLx p = lxcheck::parseLx(file);
   EXPECT_EQ(p.header[0], 1);  // full screen
@@ -76,7 +71,7 @@ TEST(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   // The sound: a 44-byte PCM header whose sizes agree with the file, and
   // samples exactly as long as the pictures (200 ms each) give or take one
   // frame, in whole samples.
-  const Bytes sound = ReadAll(wav);
+  const Bytes sound = readAll(wav);
   ASSERT_GE(sound.size(), 44u) << "no sound side file";
   EXPECT_EQ(std::string(sound.begin(), sound.begin() + 4), "RIFF");
   EXPECT_EQ(std::string(sound.begin() + 8, sound.begin() + 16), "WAVEfmt ");

@@ -32,10 +32,6 @@ constexpr int kMsPerFrame = 1000 / kFps;
 constexpr int kStepsPerFrame = kMsPerFrame / scene::kMsPerStep;
 constexpr int kByteRate = 11025 * 2;  // 16-bit mono at 11025 Hz
 
-inline Bytes ReadAll(const std::wstring& path) {
-  const std::string s = ReadFileBytes(path);
-  return Bytes(s.begin(), s.end());
-}
 inline bool HasTrailer(const Bytes& b) {
   static const char magic[] = "qorvimlxs";
   return b.size() >= 40 + 40 && std::equal(magic, magic + 9, b.end() - 12);
@@ -122,8 +118,23 @@ inline bool Command(ProgramRun& run, HWND form, int id, LRESULT state) {
 // Stops and waits for the finished file.
 inline void StopAndWait(ProgramRun& run, HWND form, const std::wstring& lx) {
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(30000, [&] { return RecorderState(form) == 1 && HasTrailer(ReadAll(lx)); });
+  run.Pump(30000, [&] { return RecorderState(form) == 1 && HasTrailer(readAll(lx)); });
 }
+
+// A test with Vidorra running in a program folder of its own over
+// RecordingSettings; the program is ended with the test.
+class ProgramTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder.WriteSettings(RecordingSettings(folder));
+    ASSERT_TRUE(run.Start(folder));
+    ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+    form = run.mainForm;
+  }
+  ProgramFolder folder;  // outlives the run: the program runs from it
+  ProgramRun run;
+  HWND form = nullptr;
+};
 
 inline void CloseProgram(ProgramRun& run, HWND form) {
   PostMessageW(form, WM_CLOSE, 0, 0);
@@ -354,7 +365,7 @@ inline TwoClicks RecordTenSecondsWithTwoClicks(ProgramRun& run, const Scene& sce
 // screen) and the fitted sound.
 inline void CheckTenSecondRecording(const ProgramFolder& folder, const Scene& scene, int captureTarget,
                                     const TwoClicks& clicks, int originX, int originY) {
-  const Bytes file = ReadAll(folder.work() + L"录像1.lx");
+  const Bytes file = readAll(folder.work() + L"录像1.lx");
   ASSERT_TRUE(HasTrailer(file)) << "no finished .lx, " << file.size() << " bytes";
   const CheckedRecording c = CheckRecording(file, captureTarget, scene.width(), scene.height());
   const std::size_t lines = c.lineCode.size();
@@ -382,7 +393,7 @@ inline void CheckTenSecondRecording(const ProgramFolder& folder, const Scene& sc
 
   // The sound: as long as the pictures exactly as the fitting computes it,
   // and recorded, not padded, nearly all through.
-  const std::vector<uint16_t> samples = CheckSoundFile(ReadAll(folder.work() + L"录像11.wav"),
+  const std::vector<uint16_t> samples = CheckSoundFile(readAll(folder.work() + L"录像11.wav"),
                                                        FittedDataBytes(kByteRate, int64_t(lines) * kMsPerFrame));
   EXPECT_GT(RampSamples(samples, 0, samples.size()), samples.size() * 9 / 10);
 }

@@ -17,15 +17,11 @@ namespace {
 
 using namespace recglue;
 
-TEST(SceneRecording, TenSecondsWithTwoClicksAndSound) {
-  ProgramFolder folder;
-  folder.WriteSettings(RecordingSettings(folder));
-  ProgramRun run;
-  ASSERT_TRUE(run.Start(folder));
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+class SceneRecording : public ProgramTest {};
+
+TEST_F(SceneRecording, TenSecondsWithTwoClicksAndSound) {
   Scene scene;
   ASSERT_TRUE(scene.StartFullScreen());
-  HWND form = run.mainForm;
   const std::size_t boxesBefore = run.boxes.size();
 
   const TwoClicks clicks = RecordTenSecondsWithTwoClicks(run, scene, form, folder.work() + L"录像1.lx", {512, 600},
@@ -36,15 +32,9 @@ TEST(SceneRecording, TenSecondsWithTwoClicksAndSound) {
   CloseProgram(run, form);
 }
 
-TEST(SceneRecording, PauseThreeSingleFramesAndContinue) {
-  ProgramFolder folder;
-  folder.WriteSettings(RecordingSettings(folder));
-  ProgramRun run;
-  ASSERT_TRUE(run.Start(folder));
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+TEST_F(SceneRecording, PauseThreeSingleFramesAndContinue) {
   Scene scene;
   ASSERT_TRUE(scene.StartFullScreen());
-  HWND form = run.mainForm;
   const std::size_t boxesBefore = run.boxes.size();
   const std::wstring lx = folder.work() + L"录像1.lx";
   const std::wstring wav = folder.work() + L"录像11.wav";
@@ -54,7 +44,7 @@ TEST(SceneRecording, PauseThreeSingleFramesAndContinue) {
   const int64_t codeAtPause = scene.CodeOnScreen();
   ASSERT_TRUE(Command(run, form, 1, 3));
   // Paused: the sound server has closed the file, fitted to the pictures so far.
-  const Bytes soundAtPause = ReadAll(wav);
+  const Bytes soundAtPause = readAll(wav);
   ASSERT_GE(soundAtPause.size(), 44u);
   const int32_t dataAtPause = get32(soundAtPause, 40);
   EXPECT_EQ(dataAtPause, static_cast<int32_t>(soundAtPause.size() - 44));
@@ -79,7 +69,7 @@ TEST(SceneRecording, PauseThreeSingleFramesAndContinue) {
   ASSERT_FALSE(run.exited);
   EXPECT_EQ(run.boxes.size(), boxesBefore) << run.boxes.back();
 
-  const Bytes file = ReadAll(lx);
+  const Bytes file = readAll(lx);
   ASSERT_TRUE(HasTrailer(file)) << "no finished .lx, " << file.size() << " bytes";
   const CheckedRecording c = CheckRecording(file, 1, scene.width(), scene.height());
   const std::size_t lines = c.lineCode.size();
@@ -114,7 +104,7 @@ TEST(SceneRecording, PauseThreeSingleFramesAndContinue) {
   // on recording into the same file; at the stop fitted to all frames.
   EXPECT_EQ(dataAtPause, FittedDataBytes(kByteRate, int64_t(p) * kMsPerFrame));
   const std::vector<uint16_t> samples =
-      CheckSoundFile(ReadAll(wav), FittedDataBytes(kByteRate, int64_t(lines) * kMsPerFrame));
+      CheckSoundFile(readAll(wav), FittedDataBytes(kByteRate, int64_t(lines) * kMsPerFrame));
   const std::size_t pauseAt = std::size_t(dataAtPause) / 2;
   const std::size_t continueAt = std::size_t(FittedDataBytes(kByteRate, int64_t(p + 3) * kMsPerFrame)) / 2;
   ASSERT_GT(samples.size(), continueAt + 5512);

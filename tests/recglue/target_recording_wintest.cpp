@@ -30,13 +30,9 @@ void SetEdit(HWND form, const wchar_t* name, int value) {
 }
 int EditValue(HWND form, const wchar_t* name) { return _wtoi(TextOf(ControlNamed(form, name)).c_str()); }
 
-TEST(TargetRecording, RegionFromTheRangeEdits) {
-  ProgramFolder folder;
-  folder.WriteSettings(RecordingSettings(folder));
-  ProgramRun run;
-  ASSERT_TRUE(run.Start(folder));
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
-  HWND form = run.mainForm;
+class TargetRecording : public ProgramTest {};
+
+TEST_F(TargetRecording, RegionFromTheRangeEdits) {
   Scene scene;
   ASSERT_TRUE(scene.Start(kLeft, kTop, kWidth, kHeight));
   ASSERT_EQ(scene.rect().left, kLeft);
@@ -60,13 +56,7 @@ TEST(TargetRecording, RegionFromTheRangeEdits) {
   CloseProgram(run, form);
 }
 
-TEST(TargetRecording, WindowPickedWithThePointer) {
-  ProgramFolder folder;
-  folder.WriteSettings(RecordingSettings(folder));
-  ProgramRun run;
-  ASSERT_TRUE(run.Start(folder));
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
-  HWND form = run.mainForm;
+TEST_F(TargetRecording, WindowPickedWithThePointer) {
   Scene scene;
   ASSERT_TRUE(scene.Start(kLeft, kTop, kWidth, kHeight));
   const std::size_t boxesBefore = run.boxes.size();
@@ -97,7 +87,7 @@ TEST(TargetRecording, WindowPickedWithThePointer) {
   EXPECT_TRUE(Checked(form, L"RadioButton8"));
   // The snapshot of the picked window went into the preview file: a BMP of
   // the window's size.
-  const Bytes snapshot = ReadAll(folder.path(L"nowlx.bmp"));
+  const Bytes snapshot = readAll(folder.path(L"nowlx.bmp"));
   ASSERT_GE(snapshot.size(), 54u);
   EXPECT_EQ(get32(snapshot, 18), kWidth);
   EXPECT_EQ(std::abs(get32(snapshot, 22)), kHeight);
@@ -115,13 +105,7 @@ TEST(TargetRecording, WindowPickedWithThePointer) {
 
 // A window reaching past the screen's edge becomes the range of its part on
 // the screen, with the notice, and the target switches to the range.
-TEST(TargetRecording, WindowPastTheScreenEdgeBecomesARange) {
-  ProgramFolder folder;
-  folder.WriteSettings(RecordingSettings(folder));
-  ProgramRun run;
-  ASSERT_TRUE(run.Start(folder));
-  ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
-  HWND form = run.mainForm;
+TEST_F(TargetRecording, WindowPastTheScreenEdgeBecomesARange) {
   Scene scene;
   ASSERT_TRUE(scene.Start(-20, -10, 700, 500));
   ASSERT_TRUE(Xdo(run, "mousemove 100 700"));

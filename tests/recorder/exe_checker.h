@@ -165,7 +165,7 @@ inline Picture decodeImage(const Bytes& image, int codec) {
   p.w = decoded.width;
   p.h = decoded.height;
   p.px.reserve(decoded.rgb.size());
-  for (uint32_t c : decoded.rgb) p.px.push_back(uint16_t((c >> 19 & 31) << 11 | (c >> 10 & 63) << 5 | (c >> 3 & 31)));
+  for (uint32_t c : decoded.rgb) p.px.push_back(framecheck::to565(c));
   return p;
 }
 

@@ -110,6 +110,12 @@ inline uint32_t rgb565(uint16_t p) {
 
 }  // namespace detail
 
+// 0xRRGGBB as a 5-6-5 pixel (the channels' low bits dropped) and back.
+inline uint16_t to565(uint32_t rgb) {
+  return uint16_t((rgb >> 19 & 31) << 11 | (rgb >> 10 & 63) << 5 | (rgb >> 3 & 31));
+}
+inline uint32_t from565(uint16_t p) { return detail::rgb565(p); }
+
 // A BMP file image (uncompressed 16, 24 or 32 bits, or 16/32-bit bit fields).
 inline bool loadBmp(const std::vector<uint8_t>& b, Picture& pic, std::string& why) {
   using detail::u16;

@@ -42,6 +42,13 @@ inline Bytes readAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
+#ifdef _WIN32
+// The program's files have Chinese names: wide paths on Windows.
+inline Bytes readAll(const std::wstring& path) {
+  std::ifstream f(path.c_str(), std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+#endif
 
 inline void writeAll(const std::string& path, const Bytes& b) {
   std::ofstream f(path, std::ios::binary);
