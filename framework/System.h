@@ -2,7 +2,7 @@
 // conversions raise. Portable: no <windows.h>.
 //
 // An AnsiString holds code page 936 bytes, as every string of the program does
-// (literals are compiled to CP936). Indexing is 1-based, as the Parts' string
+// (literals are compiled to CP936). Indexing is 1-based, as the program's string
 // arithmetic (Pos, SubString) assumes. Conversions to and from UTF-16 live in
 // SysUtils.h and are the only way text reaches the operating system.
 #pragma once

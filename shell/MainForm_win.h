@@ -52,7 +52,7 @@ public:
   explicit TMainForm(TComponent* Owner);
   ~TMainForm() override;
 
-  // Layout components other Parts use.
+  // Layout components the other units use.
   TMainMenu* MainMenu1 = nullptr;
   TMenuItem *F1 = nullptr, *N54 = nullptr, *H2 = nullptr;
   TToolBar* ToolBar1 = nullptr;

@@ -113,7 +113,7 @@ public:
   void setTimeOfDay(int line, double fraction);
   void setUnsigned32(int line, uint32_t value);    // "%lu"
 
-  // The grouped values the Parts read and write together.
+  // The grouped values the program reads and writes together.
   CustomInfoPlacement customInfoPlacement() const;
   void setCustomInfoPlacement(const CustomInfoPlacement& p);
   HotKeySettings hotKeys() const;

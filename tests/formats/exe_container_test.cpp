@@ -40,7 +40,7 @@ struct TempFile {
 }  // namespace
 
 TEST(ExeRecording, ReadsFramesCursorCaptionAndSettings) {
-  Exe exe = buildExe(ExeSpec());
+  Exe exe = buildExe(ExeRecipe());
   SpanSource src(exe.bytes);
   ExeRecording r;
   ASSERT_TRUE(r.open(src));
@@ -146,7 +146,7 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
   };
   // Every image pixel names its update and its place in the image.
   auto pixel = [](std::size_t i, int x, int y) { return uint16_t((i + 1) << 12 | y << 6 | x); };
-  ExeSpec recipe;
+  ExeRecipe recipe;
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const int32_t* s = cases[i].stored;
     recipe.frame1.push_back({s[0], s[1], s[2], s[3],
@@ -224,7 +224,7 @@ TEST(ExeRecording, UpdatesReachingOutsideThePicture) {
 }
 
 TEST(ExeRecording, WithoutMouseList) {
-  ExeSpec recipe;
+  ExeRecipe recipe;
   recipe.mouseList = false;
   recipe.soundPacking = 1;
   recipe.sound = wav(10);
@@ -242,7 +242,7 @@ TEST(ExeRecording, WithoutMouseList) {
 }
 
 TEST(ExeRecording, TailWriterMatchesTheLayout) {
-  Exe exe = buildExe(ExeSpec());
+  Exe exe = buildExe(ExeRecipe());
   SpanSource src(exe.bytes);
   ExeRecording r;
   ASSERT_TRUE(r.open(src));
@@ -258,7 +258,7 @@ TEST(ExeRecording, TailWriterMatchesTheLayout) {
 TEST(ExeRecording, CaptionTextFields) {
   // A 40-byte caption without NUL (older writers) reads whole; an empty one is
   // stored as the single byte 100.
-  ExeSpec recipe;
+  ExeRecipe recipe;
   std::string full(40, 'x');
   for (int i = 0; i < 40; ++i) recipe.caption40.push_back(uint8_t('x' ^ scrambleKey(i)));
   Exe exe = buildExe(recipe);
@@ -292,7 +292,7 @@ TEST(ExeRecording, SoundTracksOfBothPackingsAndPlaces) {
   for (int packing : {1, 2})
     for (bool after : {false, true}) {
       SCOPED_TRACE("packing " + std::to_string(packing) + (after ? " after" : " before"));
-      ExeSpec recipe;
+      ExeRecipe recipe;
       recipe.soundPacking = packing;
       recipe.soundAfterPictures = after;
       recipe.sound = wav(250000);
@@ -317,7 +317,7 @@ TEST(ExeRecording, SoundTracksOfBothPackingsAndPlaces) {
 }
 
 TEST(ExeRecording, MultiSectionTail) {
-  ExeSpec a, b;
+  ExeRecipe a, b;
   b.soundPacking = 2;
   b.sound = wav(5000);
   Exe ea = buildExe(a), eb = buildExe(b);
@@ -361,7 +361,7 @@ TEST(ExeRecording, MultiSectionTail) {
 
 TEST(ExeProbes, Table) {
   auto single = [](int32_t version, int32_t edit, int32_t play) {
-    ExeSpec s;
+    ExeRecipe s;
     s.version = version;
     s.editKey = edit;
     s.playKey = play;
@@ -408,14 +408,14 @@ TEST(ExeProbes, FileThatCannotBeOpened) {
   EXPECT_EQ(scanExeDamage("/nonexistent/x.exe"), 0);
   EXPECT_EQ(host.messages.size(), 1u) << "the tail scan is silent";
 
-  Exe exe = buildExe(ExeSpec());
+  Exe exe = buildExe(ExeRecipe());
   TempFile f(exe.bytes);
   EXPECT_EQ(exeRecordingVersion(f.path.c_str(), host), 8);
   EXPECT_EQ(exeSoundPacking(f.path.c_str(), host), 1);
 }
 
 TEST(ExeTail, ScanAndRepairAppendedBytes) {
-  ExeSpec recipe;
+  ExeRecipe recipe;
   recipe.soundPacking = 2;
   recipe.sound = wav(3000);
   std::vector<uint8_t> good = buildExe(recipe).bytes;
@@ -447,7 +447,7 @@ TEST(ExeTail, ScanAndRepairAppendedBytes) {
 }
 
 TEST(ExeTail, RepairOfCutOffFilesNeverClaimsABrokenFile) {
-  ExeSpec recipe;
+  ExeRecipe recipe;
   recipe.soundPacking = 1;
   recipe.sound = wav(2000);
   std::vector<uint8_t> one = buildExe(recipe).bytes;
@@ -489,7 +489,7 @@ TEST(ExeTail, RepairOfCutOffFilesNeverClaimsABrokenFile) {
 }
 
 TEST(ExeRecording, DamagedLayoutsAreRefused) {
-  Exe exe = buildExe(ExeSpec());
+  Exe exe = buildExe(ExeRecipe());
   std::size_t n = exe.bytes.size();
   struct Row {
     const char* name;
@@ -531,7 +531,7 @@ TEST(ExeRecording, DamagedLayoutsAreRefused) {
 
 TEST(ExeTail, UnfinishedRecording) {
   // An .exw: the recording without sound, then soundRecorded and addClickSounds.
-  Exe exe = buildExe(ExeSpec());
+  Exe exe = buildExe(ExeRecipe());
   Bytes exw{exe.bytes};
   exw.i32(1);
   exw.i32(0);

@@ -77,7 +77,7 @@ struct StoredUpdate {
   std::vector<uint8_t> image;
 };
 
-struct ExeSpec {
+struct ExeRecipe {
   int32_t version = 8;
   int32_t editKey = 0, playKey = 0;
   int soundPacking = 0;        // 0 none, 1 raw, 2 zlib
@@ -104,7 +104,7 @@ inline uint8_t scrambleKey(int i) { return uint8_t(100 - 4 * i); }
 //     (reaches past the picture), (100,100,120,120) "zz" (outside it)
 //  2: cursor (9, 9), nothing changed
 //  3: key frame: cursor (1, 2) icon "ICO3", whole picture "KEY3"
-inline Exe buildExe(const ExeSpec& recipe) {
+inline Exe buildExe(const ExeRecipe& recipe) {
   Bytes e;
   Exe out;
   for (int32_t i = 0; i < recipe.stubSize; ++i) e.b.push_back(uint8_t(i == 0 ? 'M' : i == 1 ? 'Z' : i));

@@ -239,7 +239,7 @@ TEST(SoundTrack, Widening8To16) {
 }
 
 TEST(SoundTrack, PlayingTimeFromThePictureHeader) {
-  ExeSpec recipe;
+  ExeRecipe recipe;
   recipe.soundPacking = 1;
   recipe.sound = wav(100);
   for (bool after : {false, true}) {

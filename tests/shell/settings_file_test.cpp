@@ -260,7 +260,7 @@ TEST(SettingsFile, OneLineAtATimeReadsAsTheTableSays) {
     double expected;
     bool fallsBack;
   } cases[] = {
-      // Encodings the Parts fix.
+      // Encodings fixed by the file's format.
       {L::hotkeyCtrl, " 1", Read::flag, 0, false},  // text flags compare the text
       {L::hotkeyAlt, "2", Read::flag, 0, false},
       {L::recordSound, "2", Read::flag, 1, false},  // a flag line takes any non-zero number
