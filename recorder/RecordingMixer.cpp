@@ -63,8 +63,10 @@ uint32_t mixerPercentToValue(int percent, uint32_t maximum) {
   // The control's maximum times the percent as a fraction, truncated. A value
   // written this way can read back one lower (37 of 65535 gives 24247, which
   // reads as 36).
+  // In extended precision on every build, so that the 32-bit program and the
+  // native tests truncate alike (29 % of 100 is 29, not 28.999...).
   const int p = std::clamp(percent, 0, 100);
-  return uint32_t(double(maximum) * (p * 0.01));
+  return uint32_t(static_cast<long double>(maximum) * (static_cast<long double>(p) * static_cast<long double>(0.01)));
 }
 
 // ---- construction -------------------------------------------------------------

@@ -164,7 +164,7 @@ TEST(RecordingMixer, KeepsTwentySourcesAndCutsNamesOnCharacterBoundaries) {
 TEST(RecordingMixer, VolumeArithmetic) {
   const struct { uint32_t maximum; int percent; uint32_t value; } writes[] = {
       {65535, 37, 24247}, {65535, 0, 0}, {65535, 100, 65535}, {65535, 1, 655}, {65535, -5, 0},
-      {65535, 130, 65535}, {100, 29, 28}, {255, 50, 127}, {0xFFFFFFFFu, 50, 0x7FFFFFFFu},
+      {65535, 130, 65535}, {100, 29, 29}, {255, 50, 127}, {0xFFFFFFFFu, 50, 0x7FFFFFFFu},
       {0xFFFFFFFFu, 100, 0xFFFFFFFFu},
   };
   for (const auto& w : writes) EXPECT_EQ(mixerPercentToValue(w.percent, w.maximum), w.value) << w.percent;
