@@ -417,6 +417,7 @@ bool ExeOutput::finish(bool finishNow) {
 
     file_->Seek(end_, soFromBeginning);
     if (finishNow && soundRecorded && FileExists(soundPath_)) {
+      stage("正在压缩声音");
       SilentHost silent;
       const int r = packSoundTrack(*file_, soundPath_, options_.playSettings.soundCodec,
                                    host_ ? *host_ : silent);
@@ -435,6 +436,10 @@ bool ExeOutput::finish(bool finishNow) {
       writeI32At(*file_, stubSize_, static_cast<int32_t>(-end_));
       file_->Seek(soundEnd, soFromBeginning);
     }
+    if (finishNow) {
+      if (options_.playSettings.hasMouseList == 1) stage("正在保存mouselist");
+      stage("正在保存mainframelist");
+    }
     done = writeTail(finishNow, soundRecorded);
     file_->SetSize(file_->Position());
   } catch (const Exception& e) {
@@ -443,6 +448,7 @@ bool ExeOutput::finish(bool finishNow) {
   }
   file_.reset();
   if (!done || !finishNow) return done;
+  stage("生成成功");
 
   const AnsiString exe = finishedName(path_);
   if (!RenameFile(path_, exe)) {
@@ -466,6 +472,10 @@ bool ExeOutput::finish(bool finishNow) {
     if (readable) DeleteFile(soundPath_);
   }
   return true;
+}
+
+void ExeOutput::stage(const char* label) {
+  if (options_.showStage) options_.showStage(AnsiString(label));
 }
 
 void ExeOutput::abandon() {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,12 @@ struct ExeOutputOptions {
   // recording session does, at every stop), or they are heard twice.
   bool addClickSounds = false;
   MirrorFrameSource* mirror = nullptr;  // used only with a lossless image codec
+  // The progress window's label through a finish that completes the file
+  // now, in this order: "正在压缩声音" (when there is sound to pack),
+  // "正在保存mouselist" (when the playback settings keep the mouse list),
+  // "正在保存mainframelist", and "生成成功" once the file is whole. A
+  // deferred finish shows none. Unset: nothing is shown.
+  std::function<void(const AnsiString&)> showStage;
 };
 
 // The key-frame interval typed by the user: 100 when the text is not a
@@ -112,6 +119,7 @@ private:
   void cursorBlock(Frame& f, const CursorBlock& c, bool forceIcon);
   bool writeTail(bool finishNow, bool withSound);
   void stopMirror();
+  void stage(const char* label);
 
   AnsiString path_;
   ExeOutputOptions options_;

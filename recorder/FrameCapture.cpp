@@ -74,3 +74,34 @@ int cornerMarkerState(int frameNumber, int framesPerSecond) {
   if (frameNumber < 0 || frameNumber % f != 0) return -1;
   return (frameNumber / f) % 2 == 1 ? 1 : 0;
 }
+
+RangeMarkerAction rangeMarkerAction(RangeMarkerStep step, CaptureTargetKind target, bool markersAvailable,
+                                    bool markersOn, bool showRange) {
+  RangeMarkerAction a;
+  if (!markersAvailable || target == CaptureTargetKind::FullScreen) return a;
+  const bool region = target == CaptureTargetKind::Region;
+  switch (step) {
+    case RangeMarkerStep::Start:
+      // A region's markers are there before the start (the range is being
+      // chosen with them): they stay only when the range is to be shown.
+      if (showRange)
+        a.place = RangeMarkerAction::AtTarget;
+      else if (region)
+        a.place = RangeMarkerAction::Close;
+      break;
+    case RangeMarkerStep::PauseOrContinue:
+      a.state = 2;
+      break;
+    case RangeMarkerStep::Stop:
+      // The region goes back to being chosen with its markers; a window's
+      // markers only belonged to its recording.
+      if (region) {
+        a.state = 0;
+        a.place = markersOn ? RangeMarkerAction::AtRangeEdits : RangeMarkerAction::Close;
+      } else if (showRange) {
+        a.place = RangeMarkerAction::Close;
+      }
+      break;
+  }
+  return a;
+}

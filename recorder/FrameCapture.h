@@ -1,7 +1,8 @@
 // Getting one tick's picture: the screen grab through GDI for a full-screen,
 // window or region target, the range markers shown while a window or region
 // is recorded, the cursor put into the picture's cursor block (or drawn into
-// the picture for the direct AVI and WMV outputs), and the still-picture
+// the picture for the direct AVI and WMV outputs), the captions drawn into
+// the picture of the direct outputs, and the still-picture
 // watch that ends a direct AVI or WMV recording whose picture has stayed one
 // blank colour. The watch and the marker timing are portable; the grab
 // itself is Windows only (FrameCapture_win.cpp). Handles are void* so that
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "ClickList.h"
+#include "FrameCaptions.h"
 #include "Graphics.h"
 #include "RecordingOutput.h"
 #include "RecordingSession.h"
@@ -59,13 +61,16 @@ constexpr int kStillPictureStopMs = 5000;
 // ---- range markers (portable timing) -------------------------------------
 
 // The corner markers (four marker windows owned by the main form) as the
-// capture drives them: shown around a window target on every tick, coloured
-// red and green on alternate seconds. Implemented by the form layer.
+// recorder drives them: shown around a window target on every tick, coloured
+// red and green on alternate seconds, yellow while paused, closed or put
+// back on the range at the stop. Implemented by the form layer; where it has
+// none, a flashing frame marks the range instead.
 class CornerMarkers {
 public:
   virtual ~CornerMarkers() = default;
-  virtual void show(int left, int top, int right, int bottom) = 0;
-  virtual void setState(int state) = 0;  // 0 green, 1 red
+  virtual void show(int left, int top, int right, int bottom) = 0;  // right, bottom exclusive
+  virtual void setState(int state) = 0;  // 0 green, 1 red, 2 yellow; nothing when none are shown
+  virtual void close() = 0;
 };
 
 // The marker colour for a frame number at a frame rate: -1 leaves it, else
@@ -76,6 +81,20 @@ int cornerMarkerState(int frameNumber, int framesPerSecond);
 // ---- the GDI capture (Windows) --------------------------------------------
 
 enum class CaptureTargetKind { FullScreen = 1, Window = 2, Region = 3 };
+
+// What the recording control does with the corner markers at its steps.
+// markersAvailable: "录像前显示录制范围(可直接拖动调整)" is enabled (the
+// system has corner markers); markersOn: that box is checked; showRange:
+// "录像时提示录制范围". A full-screen recording never touches them.
+enum class RangeMarkerStep { Start, PauseOrContinue, Stop };
+struct RangeMarkerAction {
+  int state = -1;  // the colour to set first; -1 leaves it
+  // Then: leave them, show them around the recorded target, show them at
+  // the range edits (X1, Y1, X2, Y2), or close them.
+  enum Place { Leave, AtTarget, AtRangeEdits, Close } place = Leave;
+};
+RangeMarkerAction rangeMarkerAction(RangeMarkerStep step, CaptureTargetKind target, bool markersAvailable,
+                                    bool markersOn, bool showRange);
 
 // What the recording chose at its start.
 struct CaptureOptions {
@@ -91,6 +110,13 @@ struct CaptureOptions {
   bool showRange = false;                  // "录像时提示录制范围"
   CornerMarkers* markers = nullptr;        // null: a flashing frame marks the range
   void* nowCursor = nullptr;               // the hook library's getnowcursor, or null
+  // Captions drawn over the picture, last, so they stand over the cursor
+  // too: the date and time ("在每帧上显示时间", direct EXE and AVI) and the
+  // custom text ("自设信息", direct AVI; an EXE stores it beside its frames).
+  bool drawTimeCaption = false;
+  TimeCaptionStyle timeCaption;
+  bool drawCustomInfo = false;
+  CustomInfo customInfo;                   // placed for the picture's size
 };
 
 class CursorCapture;
@@ -121,6 +147,8 @@ private:
   std::unique_ptr<TBitmap> staging_;  // 32-bit grab of a 16-bit picture on a true-colour screen
   TargetOrigin origin_;
   std::unique_ptr<CursorCapture> cursor_;
+  TimeCaptionBox timeBox_;         // measured on the recording's first picture
+  DateTimePictures datePictures_;  // the user's date and time forms, read once
 };
 
 // One grab of the screen area at (sourceX, sourceY) of the picture's size

@@ -1,7 +1,8 @@
 // The screen grab of a recording tick through GDI: the desktop's DC copied
 // into the capture bitmap's DIB section (so the encoder reads the pixels
 // without another copy), the range markers around window and region targets,
-// and the cursor put into the frame. A failed grab keeps the previous picture.
+// the cursor put into the frame, and the captions of the direct outputs
+// drawn over it. A failed grab keeps the previous picture.
 #include <windows.h>
 
 #include "CursorCapture_win.h"
@@ -93,6 +94,7 @@ int measureCaptureSpeed(bool captureLayered) {
 
 GdiFrameCapture::GdiFrameCapture(const CaptureOptions& options)
     : options_(options), cursor_(new CursorCapture(options.nowCursor, options.framesPerSecond)) {
+  if (options.drawTimeCaption) datePictures_ = systemDateTimePictures();
   bitmap_.SetPixelFormat(options.pixelFormat);
   bitmap_.SetSize(options.width, options.height);
   // GDI's own conversion of a true-colour screen into a 16-bit DIB is the
@@ -157,6 +159,12 @@ RecorderPlatform::Capture GdiFrameCapture::capture(RecordedPicture& picture, int
     } else {
       cursor_->fillBlock(origin_, picture.cursor);
     }
+  }
+  if (options_.drawTimeCaption || options_.drawCustomInfo) {
+    if (options_.drawTimeCaption)
+      drawTimeCaption(bitmap_, options_.timeCaption, timeBox_, timeCaptionText(localClockNow(), datePictures_));
+    if (options_.drawCustomInfo && !options_.customInfo.text.IsEmpty()) drawCustomInfo(bitmap_, options_.customInfo);
+    GdiFlush();
   }
   return RecorderPlatform::Capture::Picture;
 }

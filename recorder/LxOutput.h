@@ -33,11 +33,13 @@ public:
 
   // The frame index written so far (one decimal offset per frame in time).
   const TStringList& frameIndex() const { return index_; }
+  // The file being written, from open to finish or abandon; none otherwise.
+  TFileStream* stream() const { return file_.get(); }
 
 private:
   AnsiString path_;
   FormatsHost* host_;
-  std::unique_ptr<TStream> file_;
+  std::unique_ptr<TFileStream> file_;
   TStringList index_;
   TStringList clicks_;
   int64_t end_ = 0;

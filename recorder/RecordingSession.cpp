@@ -9,13 +9,14 @@
 
 RecordingSession::RecordingSession(const LxHeader& header, std::unique_ptr<RecordingOutput> output,
                                    RecorderPlatform& platform, const SessionOptions& options,
-                                   RecordingStateMachine& state, TickPacer& pacer)
+                                   RecordingStateMachine& state, TickPacer& pacer, int64_t& tickCounter)
     : header_(header),
       output_(std::move(output)),
       platform_(platform),
       options_(options),
       state_(state),
-      pacer_(pacer) {
+      pacer_(pacer),
+      tickCounter_(tickCounter) {
   if (header_.msPerFrame < 1) header_.msPerFrame = 1;
 }
 

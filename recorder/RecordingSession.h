@@ -66,13 +66,16 @@ struct SessionOptions {
 
 class RecordingSession {
 public:
-  // state and pacer live as long as the main form: the state also holds the
-  // schedule, which exists before any recording, and the pacer is what the
-  // timer callback reaches, so a tick message or a callback still in flight
-  // after one recording meets the same pacer, never a freed one.
+  // state, pacer and tickCounter live as long as the main form: the state
+  // also holds the schedule, which exists before any recording; the pacer is
+  // what the timer callback reaches, so a tick message or a callback still in
+  // flight after one recording meets the same pacer, never a freed one; and
+  // tickCounter numbers the capturing ticks over the process's life, so the
+  // periodic work (sound sync, input level, mixer) keeps its phase from one
+  // recording to the next instead of starting again at each.
   RecordingSession(const LxHeader& header, std::unique_ptr<RecordingOutput> output,
                    RecorderPlatform& platform, const SessionOptions& options,
-                   RecordingStateMachine& state, TickPacer& pacer);
+                   RecordingStateMachine& state, TickPacer& pacer, int64_t& tickCounter);
 
   // Opens the output and starts pacing; false (nothing left behind, the
   // state unchanged) when a recording exists or the output cannot be opened.
@@ -132,12 +135,12 @@ private:
   SessionOptions options_;
   RecordingStateMachine& state_;
   TickPacer& pacer_;
+  int64_t& tickCounter_;
   TStringList clicks_;
   TStringList finishedFiles_;
   bool soundStarted_ = false;  // the first tick started the sound server
   bool soundRunning_ = false;  // it records now (not paused, not stopped)
   bool frameCheckDone_ = false;
-  int64_t tickCounter_ = 0;
   int64_t sizeCheckCounter_ = 0;
   bool autoStopPending_ = false;
   StopReason autoReason_ = StopReason::Rule;

@@ -79,6 +79,7 @@ void TMainForm::FormShow(TObject* Sender) {
   if (choice.advice == ScreenAdvice::use16BitColour) ShowMessage(StartupText::kUse16BitColour);
   const bool eightBit = choice.eightBit;
   TPixelFormat capturePf = eightBit ? pf8bit : pf16bit;
+  capturePixelFormat = static_cast<uint8_t>(capturePf);
 
   appDir = ExtractFilePath(Application->ExeName());
   SettingsFile s;

@@ -15,6 +15,7 @@ HMODULE hookLibrary = nullptr, hookLibrary1 = nullptr;
 EnableKBHookProc pickHookProc = nullptr, clickHookProc = nullptr;
 GetNowCursorProc getNowCursorProc = nullptr;
 SetcxProc setcxProc = nullptr;
+LxHeader recordHeader = {};
 
 bool notifyMouseHelperWindow(int command) {
   HWND helper = FindWindowA(nullptr, HELPER_WINDOW_TITLE);

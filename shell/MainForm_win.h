@@ -21,6 +21,7 @@
 #include "ExeLayout.h"
 #include "Forms.h"
 #include "HookProtocol.h"
+#include "LxFile.h"
 #include "Menus.h"
 #include "SettingsFile.h"
 #include "StartupChecks.h"
@@ -28,6 +29,7 @@
 #include "UpdateWin.h"
 
 struct Irecorder;
+class CornerMarkers;
 class recvolclass;
 class mymirrorclass;
 class myvideoacc;
@@ -217,6 +219,23 @@ public:
   std::shared_ptr<UpdatePageSlot> updatePageBuffer;
   int directWmvSettings[6] = {};
   bool closingSettingsFailed = false;  // the last close could not write set.dat
+  // The recording's side of the form (RecordingControl_win.cpp): the .lx
+  // output's stream and the bitmap the frames are captured into, while a
+  // recording runs (none otherwise); the TPixelFormat of captured pictures,
+  // chosen at the first show from the screen's depth (the direct AVI takes a
+  // true-colour screen's own); the pixel format of the selected recording's
+  // frames (3 or 5, the recording browser's); the codec dialog's one-element
+  // option array; and the corner markers of window and region targets, none
+  // until target selection brings them (a flashing frame marks the range).
+  TFileStream* recordStream = nullptr;
+  TBitmap* captureBitmap = nullptr;
+  uint8_t capturePixelFormat = 0;
+  uint8_t filePixelFormat = 0;
+  AviCompressValues* aviCompressOptionsPtr = &aviCompressOptions;
+  CornerMarkers* cornerMarkers = nullptr;
+  // Moves a corner caption (infoCorner 1-4) to its place on a picture of
+  // that size: infoX, infoY and the measured infoTextWidth, infoTextHeight.
+  void placeCustomInfo(int width, int height);
 
 protected:
   void DeclareMembers(TFormBinder& b) override;
@@ -247,3 +266,5 @@ extern HMODULE hookLibrary, hookLibrary1;
 extern EnableKBHookProc pickHookProc, clickHookProc;
 extern GetNowCursorProc getNowCursorProc;
 extern SetcxProc setcxProc;
+// The header of the recording being made, filled by its start.
+extern LxHeader recordHeader;

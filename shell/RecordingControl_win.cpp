@@ -10,12 +10,14 @@
 #include "AviOutput.h"
 #include "CursorCapture_win.h"
 #include "ExeOutput.h"
+#include "FrameCaptions.h"
 #include "Irecorder.h"
 #include "LxOutput.h"
 #include "MonitorWindow_win.h"
 #include "RecordingNames.h"
 #include "RecordingSession.h"
 #include "RecordingSideWindows_win.h"
+#include "SettingsFile.h"
 #include "StopTipForm_win.h"
 #include "SysUtils.h"
 #include "SystemHelpers.h"
@@ -103,14 +105,19 @@ private:
   void setClickCapture(bool on);
   void setRecordingControls(bool recording);
   void afterStop();
+  void releaseSession();
+  void moveMarkers(RangeMarkerStep step);
   OutputChoice chosenOutput() const;
   std::unique_ptr<RecordingOutput> makeOutput(OutputChoice choice, const AnsiString& folder,
-                                              const AnsiString& name);
+                                              const AnsiString& name, int width, int height);
 
   TMainForm& form_;
   HWND window_ = nullptr;
   RecordingStateMachine state_;
   TickPacer pacer_;
+  // The capturing ticks of the process: never reset, so the periodic work of
+  // the tick keeps its phase from one recording to the next.
+  int64_t tickCounter_ = 0;
   std::unique_ptr<FormRecorderPlatform> platform_;
   WaitFormHost outputHost_;  // progress and messages of the direct outputs' finish
   std::unique_ptr<RecordingSession> session_;
@@ -122,6 +129,11 @@ private:
   int lastClickX_ = -1, lastClickY_ = -1, lastHotX_ = 0, lastHotY_ = 0;
   HWND windowTarget_ = nullptr;  // a window target, and its corner at the start
   int windowStartX_ = 0, windowStartY_ = 0;
+  // What the corner markers mark: the target kind, its rectangle at the
+  // start, and whether the range is shown while recording.
+  CaptureTargetKind markedTarget_ = CaptureTargetKind::FullScreen;
+  RECT markedRect_ = {};
+  bool showRange_ = false;
 };
 
 // A refused start: its message, and the focus where the user must correct.
@@ -138,6 +150,51 @@ bool readInt(TEdit* edit, int& value) {
     refuse("输入的不是一个整数", edit);
     return false;
   }
+}
+
+// The custom caption as the form keeps it.
+CustomInfo customInfoOf(const TMainForm& form) {
+  CustomInfo info;
+  info.x = form.infoX;
+  info.y = form.infoY;
+  info.text = form.infoText;
+  if (!form.infoFontName.IsEmpty()) info.font.name = form.infoFontName;
+  if (form.infoFontSize > 0) info.font.size = form.infoFontSize;
+  info.font.color = static_cast<uint32_t>(form.infoFontColor);
+  info.font.style = (form.infoBold ? 1 : 0) | (form.infoItalic ? 2 : 0) | (form.infoUnderline ? 4 : 0) |
+                    (form.infoStrikeOut ? 8 : 0);
+  info.corner = form.infoCorner;
+  info.marginX = form.infoMarginX;
+  info.marginY = form.infoMarginY;
+  return info;
+}
+
+// The date/time caption's look as the settings keep it (position, free
+// position, and, once a font was ever chosen, the background, font and
+// style); the caption dialog that edits it keeps the same lines.
+TimeCaptionStyle timeCaptionStyleOf(const SettingsFile& s) {
+  namespace L = SettingsLine;
+  TimeCaptionStyle style;
+  style.position = s.integer(L::timeCaptionPosition);
+  style.x = s.integer(L::timeCaptionX);
+  style.y = s.integer(L::timeCaptionY);
+  if (s.integer(L::timeCaptionFontSize) != 0) {
+    style.transparent = s.flag(L::timeCaptionFlag);
+    style.backColor = static_cast<uint32_t>(s.integer(L::timeCaptionBackColor));
+    style.font.size = s.integer(L::timeCaptionFontSize);
+    style.font.color = static_cast<uint32_t>(s.integer(L::timeCaptionFontColor));
+    if (!s.text(L::timeCaptionFontName).IsEmpty()) style.font.name = s.text(L::timeCaptionFontName);
+    style.font.style = (s.flag(L::timeCaptionBold) ? 1 : 0) | (s.flag(L::timeCaptionItalic) ? 2 : 0) |
+                       (s.flag(L::timeCaptionUnderline) ? 4 : 0) | (s.flag(L::timeCaptionStrikeOut) ? 8 : 0);
+  }
+  return style;
+}
+
+// The wait form's label during a finish.
+void showWaitLabel(const AnsiString& text) {
+  if (!WaitForm) return;
+  WaitForm->Label1->SetCaption(text);
+  WaitForm->Label1->Repaint();
 }
 
 void RecordingControl::onHotKey(TMessage& m) {
@@ -163,9 +220,11 @@ OutputChoice RecordingControl::chosenOutput() const {
   return OutputChoice::DirectNone;
 }
 
-// The output of the chosen kind for folder + name.
+// The output of the chosen kind for folder + name, for pictures of width x
+// height. A direct output places the custom caption for that size first.
 std::unique_ptr<RecordingOutput> RecordingControl::makeOutput(OutputChoice choice, const AnsiString& folder,
-                                                              const AnsiString& name) {
+                                                              const AnsiString& name, int width, int height) {
+  if (choice != OutputChoice::Lx) form_.placeCustomInfo(width, height);
   switch (choice) {
     case OutputChoice::Lx:
       return std::unique_ptr<RecordingOutput>(new LxOutput(outputFileName(folder, name, choice)));
@@ -190,6 +249,7 @@ std::unique_ptr<RecordingOutput> RecordingControl::makeOutput(OutputChoice choic
       // The session mixes the click sounds into the side file at every stop,
       // deferred or not: the later finishing must not add them again.
       o.addClickSounds = false;
+      o.showStage = showWaitLabel;
       return std::unique_ptr<RecordingOutput>(
           new ExeOutput(outputFileName(folder, name, choice, OutputStage::Exw), o, &outputHost_));
     }
@@ -242,10 +302,13 @@ void RecordingControl::start() {
   if (choice == OutputChoice::DirectWmv) return refuse("开始直接录制WMV失败");
   if (choice == OutputChoice::DirectNone) return refuse("请选择直接录制生成的格式");
 
-  LxHeader header = {};
+  recordHeader = LxHeader{};
+  LxHeader& header = recordHeader;
   header.msPerFrame = static_cast<int32_t>(1000 / fps);
   CaptureOptions capture;
-  capture.pixelFormat = pf16bit;
+  // The pictures take the depth chosen at the first show: 8-bit on a
+  // 256-colour screen, else 16-bit.
+  capture.pixelFormat = form_.capturePixelFormat == pf8bit ? pf8bit : pf16bit;
   if (form_.RadioButton8->Checked()) {
     HWND target = form_.targetWindow;
     RECT r;
@@ -311,7 +374,7 @@ void RecordingControl::start() {
     capture.drawCursorIntoPicture = true;
   }
 
-  std::unique_ptr<RecordingOutput> output = makeOutput(choice, folder, name);
+  std::unique_ptr<RecordingOutput> output = makeOutput(choice, folder, name, capture.width, capture.height);
   const AnsiString outputPath = output->path();
 
   SessionOptions options;
@@ -336,6 +399,23 @@ void RecordingControl::start() {
   capture.framesPerSecond = fps < 1 ? 1 : static_cast<int>(fps);
   capture.captureLayered = form_.captureBltFlag != 0;
   capture.nowCursor = reinterpret_cast<void*>(getNowCursorProc);
+  // The range of a window or region is shown while recording: by the corner
+  // markers where the system has them, else by a flashing frame.
+  capture.showRange = form_.CheckBox1->Checked();
+  capture.markers = form_.CheckBox20->Enabled() ? form_.cornerMarkers : nullptr;
+  // Captions go into the pictures of the direct outputs: the date and time
+  // into every frame, the custom text into an AVI's (an EXE keeps it
+  // beside the frames, placed above).
+  if (direct) {
+    capture.drawTimeCaption = form_.CheckBox26->Checked();
+    if (capture.drawTimeCaption) {
+      SettingsFile s;
+      s.loadFromFile(form_.settingsPath());
+      capture.timeCaption = timeCaptionStyleOf(s);
+    }
+    capture.drawCustomInfo = choice == OutputChoice::DirectAvi && form_.CheckBox12->Checked();
+    if (capture.drawCustomInfo) capture.customInfo = customInfoOf(form_);
+  }
 
   WinPlatformOptions po;
   po.soundServer = form_.recorder;
@@ -363,16 +443,18 @@ void RecordingControl::start() {
   std::function<std::unique_ptr<RecordingOutput>()> next;
   if (direct) {
     // A split goes on under the next free number, which the name box shows.
-    next = [this, choice, folder]() {
+    const int width = capture.width, height = capture.height;
+    next = [this, choice, folder, width, height]() {
       form_.nextFileNumber = nextFreeFileNumber(folder);
       const AnsiString nextName = recordingBaseName(form_.nextFileNumber);
       form_.Edit1->SetText(nextName);
-      return makeOutput(choice, folder, nextName);
+      return makeOutput(choice, folder, nextName, width, height);
     };
   }
   platform_.reset(new FormRecorderPlatform(po, next, choice == OutputChoice::DirectAvi, state_));
   RecordingOutput* opened = output.get();
-  session_.reset(new RecordingSession(header, std::move(output), *platform_, options, state_, pacer_));
+  session_.reset(
+      new RecordingSession(header, std::move(output), *platform_, options, state_, pacer_, tickCounter_));
   platform_->watch(session_.get());
   if (!session_->start()) {
     AnsiString why = "创建文件失败:" + outputPath;
@@ -385,6 +467,8 @@ void RecordingControl::start() {
     return refuse(why);
   }
 
+  form_.recordStream = choice == OutputChoice::Lx ? static_cast<LxOutput*>(opened)->stream() : nullptr;
+  form_.captureBitmap = &platform_->frameCapture().bitmap();
   lastClickX_ = lastClickY_ = -1;
   setClickCapture(true);
   // Pick messages that still arrive now are no pick.
@@ -392,6 +476,12 @@ void RecordingControl::start() {
   windowTarget_ = capture.target == CaptureTargetKind::Window ? static_cast<HWND>(capture.window) : nullptr;
   windowStartX_ = capture.regionLeft;
   windowStartY_ = capture.regionTop;
+  markedTarget_ = capture.target;
+  markedRect_ = RECT{capture.regionLeft, capture.regionTop, capture.regionLeft + capture.width,
+                     capture.regionTop + capture.height};
+  if (capture.target == CaptureTargetKind::Window) GetWindowRect(windowTarget_, &markedRect_);
+  showRange_ = capture.showRange;
+  moveMarkers(RangeMarkerStep::Start);
   if (form_.RadioButton3->Checked()) form_.addTrayIcon();
   if (form_.RadioButton2->Checked() || form_.RadioButton3->Checked()) {
     form_.Hide();
@@ -447,11 +537,13 @@ void RecordingControl::setRecordingControls(bool recording) {
 void RecordingControl::pauseOrContinue() {
   if (state_.state() == RecorderState::Recording) {
     if (!session_->pause()) return;
+    moveMarkers(RangeMarkerStep::PauseOrContinue);
     form_.ToolButton5->SetEnabled(true);
     form_.ToolButton3->SetDown(true);
     if (form_.trayIconShown) form_.setTrayIcon(form_.iconPause);
   } else if (state_.state() == RecorderState::Paused) {
     if (!session_->resume()) return;
+    moveMarkers(RangeMarkerStep::PauseOrContinue);
     if (form_.trayIconShown) form_.setTrayIcon(applicationIcon());
     form_.ToolButton5->SetEnabled(false);
     form_.ToolButton3->SetDown(false);
@@ -463,10 +555,11 @@ void RecordingControl::stop() {
   // The finish may take a while: no second command may come in meanwhile.
   form_.hotKeysArmed = 0;
   // Packing the sound into a direct output runs for as long as the progress
-  // window is shown: closing it is the user's cancel.
+  // window is shown: closing it is the user's cancel. The EXE's finish
+  // names its steps in the window as it comes to them.
   RecordingOutput* output = session_->output();
   const bool progress = output && output->kind() != OutputKind::Lx && finishNow_;
-  if (progress) showWaitForm(output->kind() == OutputKind::DirectExe ? "正在压缩声音" : "正在处理声音", 100);
+  if (progress) showWaitForm(output->kind() == OutputKind::DirectExe ? "" : "正在处理声音", 100);
   const bool stopped = session_->requestStop(StopReason::User);
   if (progress) renewWaitForm();
   form_.hotKeysArmed = 1;
@@ -496,10 +589,8 @@ void RecordingControl::afterStop() {
   const TStringList& done = session_->finishedFiles();
   TStringList files;
   for (int i = 0; i < done.Count(); ++i) files.Add(done[i]);
-  session_.reset();
-  platform_.reset();
-  side_.reset();
-  closeMonitorWindow();
+  releaseSession();
+  moveMarkers(RangeMarkerStep::Stop);
 
   setRecordingControls(false);
   const AnsiString folder = form_.Edit2->Text();
@@ -562,13 +653,56 @@ void RecordingControl::onEndSession(TMessage& m) {
   session_->endSession();
   killTimer();
   setClickCapture(false);
+  releaseSession();
+}
+
+// The recording's objects go, and the form's pointers into them with them.
+void RecordingControl::releaseSession() {
+  form_.recordStream = nullptr;
+  form_.captureBitmap = nullptr;
   session_.reset();
   platform_.reset();
   side_.reset();
   closeMonitorWindow();
 }
 
+void RecordingControl::moveMarkers(RangeMarkerStep step) {
+  CornerMarkers* markers = form_.cornerMarkers;
+  if (!markers) return;
+  const RangeMarkerAction a = rangeMarkerAction(step, markedTarget_, form_.CheckBox20->Enabled(),
+                                                form_.CheckBox20->Checked(), showRange_);
+  if (a.state >= 0) markers->setState(a.state);
+  switch (a.place) {
+    case RangeMarkerAction::AtTarget:
+      markers->show(markedRect_.left, markedRect_.top, markedRect_.right, markedRect_.bottom);
+      break;
+    case RangeMarkerAction::AtRangeEdits:
+      markers->show(StrToIntDef(form_.Edit3->Text(), 0), StrToIntDef(form_.Edit4->Text(), 0),
+                    StrToIntDef(form_.Edit5->Text(), 0), StrToIntDef(form_.Edit6->Text(), 0));
+      break;
+    case RangeMarkerAction::Close:
+      markers->close();
+      break;
+    case RangeMarkerAction::Leave:
+      break;
+  }
+}
+
 }  // namespace
+
+// A corner caption goes where its corner and margins put it on a picture of
+// width x height, measured in its font; a free position stays as it is.
+void TMainForm::placeCustomInfo(int width, int height) {
+  CustomInfo info = customInfoOf(*this);
+  TBitmap scratch;  // any screen-compatible canvas measures alike
+  scratch.SetPixelFormat(pf24bit);
+  scratch.SetSize(1, 1);
+  ::placeCustomInfo(info, width, height, *scratch.Canvas());
+  infoX = info.x;
+  infoY = info.y;
+  infoTextWidth = info.textWidth;
+  infoTextHeight = info.textHeight;
+}
 
 void installRecordingControl(TMainForm& form) {
   std::shared_ptr<RecordingControl> control(new RecordingControl(form));

@@ -5,7 +5,10 @@
 // be the scene's whole picture for the time code it shows, and that code
 // must be the frame's own time within one frame interval; frames of the
 // frozen scene cost only their cursor block and end marker; the sound at the
-// end unpacks to exactly the length fitted to the frames. Then the same EXE
+// end unpacks to exactly the length fitted to the frames. The recording has
+// the date and time drawn into every frame (a box in its own colours at the
+// top right whose text moves on with the clock) and a custom caption that
+// the start placed at the bottom-right corner. Then the same EXE
 // runs through its player stub with "nowav": "LXPLAYFF" is set, and a
 // screenshot taken half-way shows a recorded frame of about that time
 // (saved as a PNG under the build tree). The player part is also run over an
@@ -15,6 +18,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -34,10 +38,11 @@ using execheck::Picture;
 using sceneframes::Box;
 
 // Plays the recording with "nowav", shoots the screen half-way and checks
-// that it shows a recorded frame near that time, cursor boxes left out;
-// the shot is saved as png. Gives the frame found (-1 when none).
+// that it shows a recorded frame near that time, cursor boxes and the boxes
+// drawn into the frames left out; the shot is saved as png. Gives the frame
+// found (-1 when none).
 int PlayAndShoot(const std::wstring& exe, const ParsedExe& p, const std::vector<Picture>& frames,
-                 const std::vector<int64_t>& codes, const std::wstring& png) {
+                 const std::vector<int64_t>& codes, const std::wstring& png, const std::vector<Box>& drawn = {}) {
   const int ms = p.header[5], count = int(frames.size());
   PlayerRun run(exe, L"nowav");
   EXPECT_TRUE(run.waitStarted(15000)) << "\"nowav\" did not set LXPLAYFF";
@@ -71,7 +76,7 @@ int PlayAndShoot(const std::wstring& exe, const ParsedExe& p, const std::vector<
   if (found >= 0) {
     // Under Wine the player's clock and ours start a little apart.
     EXPECT_LE(std::abs(found - atFrame), 3) << "frame " << found << " shown at the time of frame " << atFrame;
-    std::vector<Box> cursors;
+    std::vector<Box> cursors = drawn;
     if (p.header[9] == 1)
       for (const auto& f : p.frames) cursors.push_back(Box{f.cursorX, f.cursorY, f.cursorX + 48, f.cursorY + 48});
     std::string first;
@@ -159,15 +164,45 @@ int64_t FittedLength(int32_t byteRate, int64_t ms) {
   return t - t % 2;
 }
 
+// The date/time caption's colours (TColor, 0x00BBGGRR): a green box with
+// blue text, neither of which the scene shows where the box goes.
+constexpr uint32_t kTimeBack = 0x00FF00, kTimeInk = 0xFF0000;
+constexpr int kInfoMarginX = 30, kInfoMarginY = 20;
+
+// The box the date/time caption fills at the top right of a frame, found as
+// the run of its background colour down the right column and along the
+// box's last row (the text keeps off both); an empty box when the corner is
+// not that colour.
+Box TimeCaptionBox(const Picture& f) {
+  const uint16_t back = framecheck::to565(0x00FF00);  // kTimeBack (green reads the same as 0xRRGGBB)
+  auto at = [&](int x, int y) { return f.px[std::size_t(y) * f.w + x]; };
+  Box b{f.w, 0, f.w, 0};
+  while (b.bottom < f.h && at(f.w - 1, b.bottom) == back) ++b.bottom;
+  if (b.bottom == 0) return Box{0, 0, 0, 0};
+  while (b.left > 0 && at(b.left - 1, b.bottom - 1) == back) --b.left;
+  return b;
+}
+
 TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
   ProgramFolder folder;
   const std::wstring exe = folder.work() + L"录像1.exe", exw = folder.work() + L"录像1.exw";
   const std::wstring wav = folder.work() + L"录像11.wav";
+  std::vector<std::string> settings = DirectSettings(folder, true, false);
+  settings[124] = "1";                             // "在每帧上显示时间"
+  settings[112] = "3";                             // at the top right
+  settings[115] = "0";                             // in a box, not transparent
+  settings[116] = std::to_string(kTimeBack);       // its background
+  settings[117] = "12";                            // its font: size,
+  settings[118] = std::to_string(kTimeInk);        // colour
+  settings[119] = "SimSun";                        // and name
+  settings[35] = "1";                              // "自设信息"
+  settings[9] = "Vidorra";                         // its text, in the bottom-right corner
+  settings[7] = std::to_string(4 << 24 | kInfoMarginX << 16);
+  settings[8] = std::to_string(4 << 24 | kInfoMarginY << 16);
   // About 2.5 s of a moving scene, then 2.5 s of a still one.
   // A click half-way: the frame that holds it shows the cursor on the click.
   const POINT click = {300, 200};
-  const Recording r = RecordScene(folder, DirectSettings(folder, true, false), kStillAfterMs, 5000,
-                                  [&] { return Exists(exe); }, {click});
+  const Recording r = RecordScene(folder, settings, kStillAfterMs, 5000, [&] { return Exists(exe); }, {click});
   for (const auto& b : r.boxes) std::printf("message box: %s\n", b.c_str());
   for (const auto& f : r.files) std::printf("left in the working folder: %s\n", f.c_str());
   ASSERT_TRUE(r.started) << "the recording did not start";
@@ -191,7 +226,18 @@ TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
   EXPECT_EQ(p.header[5], 200);
   EXPECT_EQ(p.header[8], 0);  // soundSource: the recorder writes 0 (read as live)
   EXPECT_EQ(p.header[9], 1);
-  EXPECT_EQ(p.caption[0], 100) << "an empty caption's 0 byte, scrambled";
+  // The custom caption: its text, and the position the start worked out for
+  // the bottom-right corner of this picture from its margins and the text's
+  // extent (a few dozen pixels wide, one line high).
+  {
+    Bytes cap = p.caption;
+    for (int i = 0; i < 40; ++i) cap[std::size_t(i)] ^= uint8_t(100 - 4 * i);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(cap.data())), "Vidorra");
+    const int x = get32(cap, 40), y = get32(cap, 44);
+    const int w = p.header[1] - kInfoMarginX - x, h = p.header[2] - kInfoMarginY - y;
+    EXPECT_TRUE(w >= 20 && w <= 200) << "caption at x " << x << ": text " << w << " pixels wide";
+    EXPECT_TRUE(h >= 8 && h <= 40) << "caption at y " << y << ": text " << h << " pixels high";
+  }
   EXPECT_EQ(p.imageCodec, 2);
   EXPECT_EQ(p.soundCodec, 2);
   const int count = p.header[3];
@@ -202,7 +248,29 @@ TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
   EXPECT_LE(count, 30);
 
   const std::vector<Picture> frames = execheck::replay(p);
-  const std::vector<int64_t> codes = sceneframes::sceneCodes(frames);
+  ASSERT_FALSE(frames.empty());
+  // The date and time: a box of one size in every frame, at the top right,
+  // holding text in its ink; the text of the last frame, five seconds on,
+  // is another than the first's. Outside the box each frame is the scene.
+  const Box timeBox = TimeCaptionBox(frames[0]);
+  const int boxW = timeBox.right - timeBox.left, boxH = timeBox.bottom - timeBox.top;
+  EXPECT_TRUE(boxW >= 60 && boxW <= 400 && boxH >= 8 && boxH <= 40)
+      << "no date/time box at the top right: " << boxW << " x " << boxH;
+  auto boxPixels = [&](const Picture& f) {
+    std::vector<uint16_t> px;
+    for (int y = timeBox.top; y < timeBox.bottom; ++y)
+      for (int x = timeBox.left; x < timeBox.right; ++x) px.push_back(f.px[std::size_t(y) * f.w + x]);
+    return px;
+  };
+  const uint16_t ink = framecheck::to565(0x0000FF);  // kTimeInk as 0xRRGGBB
+  for (std::size_t n = 0; n < frames.size(); ++n) {
+    const Box b = TimeCaptionBox(frames[n]);
+    EXPECT_TRUE(b.left == timeBox.left && b.bottom == timeBox.bottom) << "frame " << n << "'s box moved";
+    const auto px = boxPixels(frames[n]);
+    EXPECT_GE(std::count(px.begin(), px.end(), ink), 20) << "frame " << n << "'s box holds no text";
+  }
+  EXPECT_NE(boxPixels(frames.front()), boxPixels(frames.back())) << "the clock stood still for five seconds";
+  const std::vector<int64_t> codes = sceneframes::sceneCodes(frames, {timeBox});
   const int64_t late = sceneframes::expectFramesOnTime(codes, 200, kStillAfterMs / scene::kMsPerStep);
   std::printf("%d frames; codes %lld .. %lld; largest distance from the frame's time %lld ms\n", count,
               (long long)codes.front(), (long long)codes.back(), (long long)late);
@@ -279,7 +347,7 @@ TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
     EXPECT_GT(values.size(), 16u) << "silence, not the recorded ramp";
   }
 
-  const int shown = PlayAndShoot(kept, p, frames, codes, OutPath(L"program_recording_midway.png"));
+  const int shown = PlayAndShoot(kept, p, frames, codes, OutPath(L"program_recording_midway.png"), {timeBox});
   std::printf("half-way the player showed frame %d of %d; screenshot %s\n", shown, count,
               Utf8(OutPath(L"program_recording_midway.png")).c_str());
 }

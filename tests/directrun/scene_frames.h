@@ -56,8 +56,9 @@ inline int64_t differences(const Picture& p, uint32_t code, std::string* first =
 }
 
 // The codes of a recording's frames, each checked to be the scene's whole
-// picture for that code. A frame without a code gives -1 (and a failure).
-inline std::vector<int64_t> sceneCodes(const std::vector<Picture>& frames) {
+// picture for that code, boxes left out (what the recorder drew over the
+// scene). A frame without a code gives -1 (and a failure).
+inline std::vector<int64_t> sceneCodes(const std::vector<Picture>& frames, const std::vector<Box>& skip = {}) {
   std::vector<int64_t> codes;
   for (std::size_t n = 0; n < frames.size(); ++n) {
     const int64_t c = codeOf(frames[n]);
@@ -67,7 +68,7 @@ inline std::vector<int64_t> sceneCodes(const std::vector<Picture>& frames) {
       continue;
     }
     std::string first;
-    EXPECT_EQ(differences(frames[n], uint32_t(c), &first), 0) << "frame " << n << " (code " << c << "): " << first;
+    EXPECT_EQ(differences(frames[n], uint32_t(c), &first, skip), 0) << "frame " << n << " (code " << c << "): " << first;
   }
   return codes;
 }

@@ -7,7 +7,8 @@
 // shows, the time codes keep to the frame interval, the sound is fitted, and
 // the cursor, the two clicks and the clicked frames' cursors are stored
 // relative to the picture. A picked window reaching past the screen's edge
-// turns into a range. Windows (Wine), a display, xdotool and the ramp source
+// turns into a range. The region is recorded with its range shown (the
+// flashing frame). Windows (Wine), a display, xdotool and the ramp source
 // are needed.
 #include <gtest/gtest.h>
 
@@ -46,6 +47,11 @@ TEST_F(TargetRecording, RegionFromTheRangeEdits) {
   PostMessageW(ControlNamed(form, L"RadioButton9"), BM_CLICK, 0, 0);
   run.Pump(3000, [&] { return Checked(form, L"RadioButton9"); });
   ASSERT_TRUE(Checked(form, L"RadioButton9"));
+  // "录像时提示录制范围": a frame is flashed around the region on every tick,
+  // after the grab, so the pictures below must still be the scene alone.
+  PostMessageW(ControlNamed(form, L"CheckBox1"), BM_CLICK, 0, 0);
+  run.Pump(3000, [&] { return Checked(form, L"CheckBox1"); });
+  ASSERT_TRUE(Checked(form, L"CheckBox1"));
 
   const TwoClicks clicks = RecordTenSecondsWithTwoClicks(run, scene, form, folder.work() + L"录像1.lx",
                                                          {kLeft + 300, kTop + 300}, {kLeft + 100, kTop + 150},

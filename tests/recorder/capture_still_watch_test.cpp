@@ -3,7 +3,8 @@
 // after five seconds of frames, and every way out of that rule (a scheduled
 // recording, a narrow picture, a picture that ever changed, a still but
 // patterned picture, a first picture that was not blank) keeps recording.
-// Also the once-a-second colour change of the corner markers.
+// Also the once-a-second colour change of the corner markers and what the
+// start, pause or continue, and stop do with them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -117,6 +118,46 @@ TEST(CornerMarkers, ChangeColourOnTheFirstFrameOfEachSecond) {
   };
   for (const Row& r : rows)
     EXPECT_EQ(r.state, cornerMarkerState(r.frame, r.fps)) << r.frame << " at " << r.fps;
+}
+
+// Where corner markers exist (the marker option is enabled), the start
+// shows them around a window or region when the range is to be shown (and
+// takes a region's markers away when not), pause and continue turn them
+// yellow, and the stop gives a region its green markers back at the range
+// edits (or closes them when the option is off) and closes a window's.
+// Without corner markers, or for the full screen, nothing is touched.
+TEST(CornerMarkers, StartPauseAndStopMoveThemAsTheOptionsSay) {
+  using S = RangeMarkerStep;
+  using T = CaptureTargetKind;
+  using A = RangeMarkerAction;
+  struct Row {
+    S step;
+    T target;
+    bool available, on, showRange;
+    int state;
+    A::Place place;
+  } rows[] = {
+      {S::Start, T::Window, true, false, true, -1, A::AtTarget},
+      {S::Start, T::Window, true, true, false, -1, A::Leave},
+      {S::Start, T::Region, true, true, true, -1, A::AtTarget},
+      {S::Start, T::Region, true, true, false, -1, A::Close},
+      {S::Start, T::Region, false, false, true, -1, A::Leave},
+      {S::Start, T::FullScreen, true, true, true, -1, A::Leave},
+      {S::PauseOrContinue, T::Window, true, false, true, 2, A::Leave},
+      {S::PauseOrContinue, T::Region, true, true, false, 2, A::Leave},
+      {S::PauseOrContinue, T::Region, false, false, true, -1, A::Leave},
+      {S::Stop, T::Region, true, true, true, 0, A::AtRangeEdits},
+      {S::Stop, T::Region, true, false, true, 0, A::Close},
+      {S::Stop, T::Window, true, true, true, -1, A::Close},
+      {S::Stop, T::Window, true, true, false, -1, A::Leave},
+      {S::Stop, T::Window, false, false, true, -1, A::Leave},
+  };
+  for (const Row& r : rows) {
+    const A a = rangeMarkerAction(r.step, r.target, r.available, r.on, r.showRange);
+    const std::string row = std::to_string(&r - rows);
+    EXPECT_EQ(a.state, r.state) << "row " << row;
+    EXPECT_EQ(a.place, r.place) << "row " << row;
+  }
 }
 
 }  // namespace

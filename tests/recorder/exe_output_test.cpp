@@ -4,8 +4,8 @@
 // picture given for that time; a still stretch costs only the cursor block
 // and the end marker; the sound at the end unpacks (zlib, by hand) to the
 // fitted length; the key-frame rules; the mirror path with a fake driver;
-// the caption's terminating NUL; the deferred .exw tail; and the video advice
-// weighed without overflow.
+// the caption's terminating NUL; the deferred .exw tail; the progress
+// labels of the finish; and the video advice weighed without overflow.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -200,6 +200,57 @@ TEST(DirectExe, FailedSoundPackingKeepsTheSoundAndAFinishableExw) {
   SilentHost host;
   EXPECT_EQ(exwNeedsRepair(dir.path("f.exw"), host), 0);
   EXPECT_TRUE(parseExe(readAll(dir.file("f.exw")), true).ok);
+}
+
+// The progress window's labels follow the finish's steps: the sound packing
+// only with sound, the mouse list only when the playback settings keep one
+// (and then the file has it), the key-frame list always, and the success
+// once the file is whole; a deferred finish shows none, and a failed packing
+// stops after its own label.
+TEST(DirectExe, FinishLabelsFollowItsSteps) {
+  const std::string packing = "正在压缩声音", mouse = "正在保存mouselist", frames = "正在保存mainframelist",
+                    done = "生成成功";
+  struct Case {
+    bool sound;
+    int hasMouseList;
+    bool finishNow;
+    int soundCodec;
+    std::vector<std::string> labels;
+  } cases[] = {
+      {true, 1, true, 2, {packing, mouse, frames, done}},
+      {false, 1, true, 2, {mouse, frames, done}},
+      {true, 0, true, 2, {packing, frames, done}},
+      {true, 1, false, 2, {}},
+      {true, 1, true, 99, {packing}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.labels));
+    TempDir dir;
+    ExeOutputOptions o = options(dir, 10);
+    o.playSettings.hasMouseList = c.hasMouseList;
+    o.playSettings.soundCodec = c.soundCodec;
+    std::vector<std::string> shown;
+    o.showStage = [&](const AnsiString& label) { shown.push_back(label.str()); };
+    ExeOutput out(dir.path("l.exw"), o);
+    ASSERT_TRUE(out.open(header()));
+    record(out, Scene{}, 8);
+    if (c.sound) {
+      writeAll(dir.file("l1.wav"), wavBytes(8000, 8, 3200));
+      out.takeSound(dir.path("l1.wav"));
+    }
+    TStringList clicks;
+    appendClickEvent(clicks, {2, 30, 31, 1, 4, 5});
+    out.takeClicks(clicks);
+    out.finish(c.finishNow);
+    EXPECT_EQ(shown, c.labels);
+    if (c.finishNow && c.soundCodec == 2) {
+      const ParsedExe p = parseExe(readAll(dir.file("l.exe")));
+      ASSERT_TRUE(p.ok);
+      EXPECT_EQ(p.hasMouseList, c.hasMouseList);
+      EXPECT_EQ(execheck::lines(p.mouseText).size(), c.hasMouseList == 1 ? 8u : 0u);
+      EXPECT_EQ(p.header[3], 8);
+    }
+  }
 }
 
 // Key-frame choice, checked through the stored key-frame list.

@@ -2,7 +2,8 @@
 // server, capture, disk) and checked with the layout reader: frames in time
 // kept in step with the sound, clicks on region targets, automatic stops and
 // the messages they leave, nothing written after a stop, the stop Windows
-// forces at log-off, and rates below one frame per second.
+// forces at log-off, rates below one frame per second, and the periodic work
+// keeping its phase from one recording to the next.
 #include <gtest/gtest.h>
 
 #include "LxOutput.h"
@@ -37,7 +38,8 @@ struct FakePlatform : RecorderPlatform {
   std::string wavFile;
   bool startSound(const AnsiString& path) override {
     if (!soundWorks) return false;
-    if (starts++ == 0) writeAll(path.str(), wavHeader8k());
+    ++starts;
+    if (!FileExists(path)) writeAll(path.str(), wavHeader8k());
     return true;
   }
   void stopSound() override { ++stops; }
@@ -59,6 +61,8 @@ struct FakePlatform : RecorderPlatform {
   int64_t soundBytes = 0, freeMiB = 100000;
   int64_t fileBytes(const AnsiString&) override { return soundBytes; }
   int64_t freeDiskMiB() override { return freeMiB; }
+  int levelReads = 0;
+  void readInputLevel() override { ++levelReads; }
 };
 
 struct Rig {
@@ -67,6 +71,7 @@ struct Rig {
   RecordingStateMachine state;
   int posted = 0;
   TickPacer pacer{[this] { ++posted; return true; }};
+  int64_t tickCounter = 0;  // the process's, as the main form keeps it
   int msPerFrame;
   bool soundFollowsTime = false;  // the fake sound server records in real time
   std::unique_ptr<RecordingSession> session;
@@ -85,7 +90,7 @@ struct Rig {
     o.framesPerSecond = 1000.0 / msPerFrame;
     o.origin = origin;
     session = std::make_unique<RecordingSession>(
-        h, std::make_unique<LxOutput>(dir.path("r.lx")), platform, o, state, pacer);
+        h, std::make_unique<LxOutput>(dir.path("r.lx")), platform, o, state, pacer, tickCounter);
   }
   // One timer period followed by the GUI handling the posted message.
   void period() {
@@ -195,7 +200,7 @@ TEST(RecordingSession, TooManyDroppedTicksStopAtTheEleventhFrame) {
   LxHeader h = rig.session->header();
   o.stopWhenTooFast = true;
   rig.session = std::make_unique<RecordingSession>(
-      h, std::make_unique<LxOutput>(rig.dir.path("r.lx")), rig.platform, o, rig.state, rig.pacer);
+      h, std::make_unique<LxOutput>(rig.dir.path("r.lx")), rig.platform, o, rig.state, rig.pacer, rig.tickCounter);
   ASSERT_TRUE(rig.session->start());
   rig.session->pacer().onTimer();
   for (int i = 0; i < 3; ++i) rig.session->pacer().onTimer();  // the GUI is busy
@@ -268,6 +273,41 @@ TEST(RecordingSession, BelowOneFramePerSecondTheSoundStillSyncs) {
   EXPECT_EQ(rig.session->framesInTime(), 1 + 3);
   ASSERT_TRUE(rig.session->requestStop());
   EXPECT_EQ(readAll(rig.dir.file("r1.wav")).size(), 44u + 4 * 2000 * 8);
+}
+
+// The tick count belongs to the process: a second recording goes on from
+// where the first left it, so work due every 3 s (the input level, at
+// 100 ms on the ticks c with c mod 30 = 29) comes on process ticks 29 and
+// 59, the 9th and 39th of a recording that follows one of 20 ticks.
+TEST(RecordingSession, TheSecondRecordingGoesOnWithTheProcesssTickCount) {
+  Rig rig(100, true);
+  rig.soundFollowsTime = true;
+  ASSERT_TRUE(rig.session->start());
+  for (int i = 0; i < 20; ++i) rig.period();
+  EXPECT_EQ(rig.platform.levelReads, 0);
+  ASSERT_TRUE(rig.session->requestStop());
+  EXPECT_EQ(rig.tickCounter, 20);
+
+  SessionOptions o;
+  o.hasSound = true;
+  o.soundPath = rig.dir.path("s1.wav");
+  o.framesPerSecond = 10;
+  rig.platform.ms = 0;
+  rig.platform.starts = 0;
+  rig.session = std::make_unique<RecordingSession>(rig.session->header(),
+                                                   std::make_unique<LxOutput>(rig.dir.path("s.lx")), rig.platform,
+                                                   o, rig.state, rig.pacer, rig.tickCounter);
+  ASSERT_TRUE(rig.session->start());
+  std::vector<int> readAt;
+  for (int tick = 1; tick <= 40; ++tick) {
+    const int before = rig.platform.levelReads;
+    rig.period();
+    if (rig.platform.levelReads != before) readAt.push_back(tick);
+  }
+  EXPECT_EQ(readAt, (std::vector<int>{9, 39}));
+  EXPECT_EQ(rig.session->framesInTime(), 40);
+  ASSERT_TRUE(rig.session->requestStop());
+  EXPECT_EQ(parseLx(readAll(rig.dir.file("s.lx"))).header[3], 40);
 }
 
 }  // namespace

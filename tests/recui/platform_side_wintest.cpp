@@ -162,7 +162,9 @@ TEST(PlatformSide, EveryPictureReachesTheSideWindows) {
     ++posted;
     return true;
   }};
-  RecordingSession session(h, std::unique_ptr<RecordingOutput>(new LxOutput(lx)), platform, so, state, pacer);
+  int64_t tickCounter = 0;
+  RecordingSession session(h, std::unique_ptr<RecordingOutput>(new LxOutput(lx)), platform, so, state, pacer,
+                           tickCounter);
   platform.setSession(&session);
   ASSERT_TRUE(session.start());
   auto period = [&] {
