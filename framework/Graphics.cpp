@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../formats/ByteReader.h"
 #include "BitmapImpl.h"
+#include "ByteReader.h"
 #include "SysUtils.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "../formats/ByteReader.h"
 #include "BitmapImpl.h"
+#include "ByteReader.h"
 #include "Canvas.h"
 
 namespace {
