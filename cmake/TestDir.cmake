@@ -1,7 +1,9 @@
 # Included by a tests/<layer>/CMakeLists.txt: every NAME_test.cpp in the folder
 # becomes its own test executable NAME_test linked with VIDORRA_TEST_LIBS, and
 # every NAME_wintest.cpp the same for Windows only (Wine). Shared test helpers
-# are the folder's other .cpp files, compiled into each executable.
+# are the folder's other .cpp files, compiled into each executable. Checkers
+# and helpers that several test folders share are in tests/checkers/.
+include_directories(${PROJECT_SOURCE_DIR}/tests/checkers)
 file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
 file(GLOB _wintests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_wintest.cpp)
 file(GLOB _helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

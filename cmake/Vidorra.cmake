@@ -149,8 +149,7 @@ function(vidorra_program_test name sound)
   endif()
   add_dependencies(${name} Vidorra zorbel trebis trebis1 pellun play scene)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/robot
-                             ${PROJECT_SOURCE_DIR}/tests/recorder ${PROJECT_SOURCE_DIR}/tests/scene
-                             ${PROJECT_SOURCE_DIR}/standins/hooks)
+                             ${PROJECT_SOURCE_DIR}/tests/recorder ${PROJECT_SOURCE_DIR}/tests/scene)
   target_link_libraries(${name} PRIVATE zorbel_iface)
   target_compile_definitions(${name} PRIVATE
     "VIDORRA_EXE=\"$<TARGET_FILE:Vidorra>\""

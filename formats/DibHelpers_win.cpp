@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "BmpHeader_win.h"
 #include "DibHelpers.h"
 
 namespace {
@@ -16,16 +17,6 @@ bool bitmapSize(HBITMAP bitmap, int& width, int& height) {
   width = bm.bmWidth;
   height = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
   return true;
-}
-
-void fillHeader(BITMAPINFOHEADER& h, int width, int height, int bits) {
-  std::memset(&h, 0, sizeof h);
-  h.biSize = sizeof h;
-  h.biWidth = width;
-  h.biHeight = height;  // positive: bottom-up
-  h.biPlanes = 1;
-  h.biBitCount = static_cast<WORD>(bits);
-  h.biCompression = BI_RGB;
 }
 
 }  // namespace
@@ -42,7 +33,7 @@ void* makePackedDib(void* bitmap, int bitsPerPixel, uint32_t* totalSize) {
   if (!block) return nullptr;
   auto* p = static_cast<uint8_t*>(GlobalLock(block));
   auto* info = reinterpret_cast<BITMAPINFOHEADER*>(p);
-  fillHeader(*info, width, height, bitsPerPixel);
+  *info = bitmapInfoHeader(BmpInfo::plain(width, height, bitsPerPixel));  // bottom-up
   HDC dc = GetDC(nullptr);
   GetDIBits(dc, hbm, 0, static_cast<UINT>(height), p + sizeof(BITMAPINFOHEADER) + palette,
             reinterpret_cast<BITMAPINFO*>(p), DIB_RGB_COLORS);
@@ -64,7 +55,7 @@ void readDibBits(void* bitmap, int bitsPerPixel, void* buffer) {
     BITMAPINFOHEADER header;
     RGBQUAD colours[256];
   } info;
-  fillHeader(info.header, width, height, bitsPerPixel);
+  info.header = bitmapInfoHeader(BmpInfo::plain(width, height, bitsPerPixel));
   HDC dc = GetDC(nullptr);
   GetDIBits(dc, hbm, 0, static_cast<UINT>(height), buffer, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   ReleaseDC(nullptr, dc);

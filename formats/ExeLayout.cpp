@@ -1,39 +1,13 @@
 // Field tables and load/store of the fixed EXE records. Each record also has
 // a layout of (offset, size) spans covering every stored byte, checked at
-// compile time to tile the record exactly, so a table that drifts from the
-// record's size does not build.
+// compile time to tile the record exactly (FieldTable.h), so a table that
+// drifts from the record's size does not build.
 #include "ExeLayout.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-struct Span {
-  uint32_t offset, size;
-};
-
-// True when the spans follow each other without gap or overlap from 0 to total.
-template <std::size_t N>
-constexpr bool tiles(const Span (&t)[N], std::size_t total) {
-  uint32_t at = 0;
-  for (const auto& s : t) {
-    if (s.offset != at) return false;
-    at += s.size;
-  }
-  return at == total;
-}
-
-// True when the int32 fields are in increasing order, aligned and inside the record.
-template <class R, std::size_t N>
-constexpr bool fieldsInside(const Int32Field<R> (&t)[N], std::size_t total) {
-  uint32_t next = 0;
-  for (const auto& f : t) {
-    if (f.offset < next || f.offset % 4 != 0 || f.offset + 4 > total) return false;
-    next = f.offset + 4;
-  }
-  return true;
-}
 
 // ---- ExePlaySettings ------------------------------------------------------
 constexpr Int32Field<ExePlaySettings> kPlayFields[] = {
@@ -62,7 +36,7 @@ constexpr Int32Field<ExePlaySettings> kPlayFields[] = {
     // 108: reserved, 72 bytes
 };
 static_assert(fieldsInside(kPlayFields, ExePlaySettings::kSize));
-constexpr Span kPlayLayout[] = {{0, 56}, {56, 24}, {80, 28}, {108, 72}};
+constexpr FieldSpan kPlayLayout[] = {{0, 56}, {56, 24}, {80, 28}, {108, 72}};
 static_assert(tiles(kPlayLayout, ExePlaySettings::kSize));
 static_assert(sizeof(kPlayFields) / sizeof(kPlayFields[0]) == 14 + 7);
 
@@ -77,7 +51,7 @@ constexpr Int32Field<ExeTrailer> kTrailerFields[] = {
     // 32: magic, 12 bytes
 };
 static_assert(fieldsInside(kTrailerFields, ExeTrailer::kSize));
-constexpr Span kTrailerLayout[] = {{0, 8}, {8, 12}, {20, 12}, {32, 12}};
+constexpr FieldSpan kTrailerLayout[] = {{0, 8}, {8, 12}, {20, 12}, {32, 12}};
 static_assert(tiles(kTrailerLayout, ExeTrailer::kSize));
 
 // ---- MultiExeTrailer ------------------------------------------------------
@@ -91,7 +65,7 @@ constexpr Int32Field<MultiExeTrailer> kMultiFields[] = {
     // 24: reserved, 32 bytes; 56: magic, 12 bytes
 };
 static_assert(fieldsInside(kMultiFields, MultiExeTrailer::kSize));
-constexpr Span kMultiLayout[] = {{0, 24}, {24, 32}, {56, 12}};
+constexpr FieldSpan kMultiLayout[] = {{0, 24}, {24, 32}, {56, 12}};
 static_assert(tiles(kMultiLayout, MultiExeTrailer::kSize));
 
 // ---- SectionRecord --------------------------------------------------------
@@ -102,7 +76,7 @@ constexpr Int32Field<SectionRecord> kSectionFields[] = {
     // 60: reserved, 20 bytes
 };
 static_assert(fieldsInside(kSectionFields, SectionRecord::kSize));
-constexpr Span kSectionLayout[] = {{0, 52}, {52, 8}, {60, 20}};
+constexpr FieldSpan kSectionLayout[] = {{0, 52}, {52, 8}, {60, 20}};
 static_assert(tiles(kSectionLayout, SectionRecord::kSize));
 
 // ---- CustomCaption --------------------------------------------------------
@@ -116,7 +90,7 @@ constexpr Int32Field<CustomCaption> kCaptionFields[] = {
     // 76..79: bold, italic, underline, strikeout (one byte each)
 };
 static_assert(fieldsInside(kCaptionFields, CustomCaption::kSize));
-constexpr Span kCaptionLayout[] = {{0, 40}, {40, 12}, {52, 20}, {72, 4}, {76, 4}};
+constexpr FieldSpan kCaptionLayout[] = {{0, 40}, {40, 12}, {52, 20}, {72, 4}, {76, 4}};
 static_assert(tiles(kCaptionLayout, CustomCaption::kSize));
 
 // ---- ExeFrameRect and the .exw tail -----------------------------------------
@@ -125,9 +99,9 @@ constexpr Int32Field<ExeFrameRect> kRectFields[] = {{0, &ExeFrameRect::left},
                                                     {8, &ExeFrameRect::right},
                                                     {12, &ExeFrameRect::bottom}};
 static_assert(fieldsInside(kRectFields, ExeFrameRect::kSize));
-constexpr Span kRectLayout[] = {{0, 16}};
+constexpr FieldSpan kRectLayout[] = {{0, 16}};
 static_assert(tiles(kRectLayout, ExeFrameRect::kSize));
-constexpr Span kExwLayout[] = {{0, 44}, {44, 4}, {48, 4}};
+constexpr FieldSpan kExwLayout[] = {{0, 44}, {44, 4}, {48, 4}};
 static_assert(tiles(kExwLayout, ExwTail::kSize));
 
 bool magicAt(const uint8_t* p, const char* magic) { return std::memcmp(p, magic, 9) == 0; }
@@ -138,31 +112,6 @@ void storeMagic(uint8_t* p, const char* magic) {
 }
 
 }  // namespace
-
-std::size_t cp936FitBytes(const std::string& text, std::size_t max) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    auto b = static_cast<uint8_t>(text[i]);
-    if (b == 0) break;  // the field ends at a NUL anyway
-    std::size_t w = (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ? 2 : 1;
-    if (i + w > max) break;
-    i += w;
-  }
-  return i;
-}
-
-std::string loadFixedText(const uint8_t* field, std::size_t size) {
-  const void* nul = std::memchr(field, 0, size);
-  std::size_t n = nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - field) : size;
-  return std::string(reinterpret_cast<const char*>(field), n);
-}
-
-void storeFixedText(uint8_t* field, std::size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  if (size == 0) return;
-  std::size_t n = cp936FitBytes(text, size - 1);
-  std::memcpy(field, text.data(), n);
-}
 
 void scrambleText40(uint8_t* text40) {
   for (int i = 0; i < 40; ++i) text40[i] ^= static_cast<uint8_t>(100 - 4 * i);

@@ -3,7 +3,8 @@
 // .exw tail) as tables of fields with explicit little-endian load and store.
 // File bytes are never reinterpreted as structs: each record is read from and
 // written to a byte array through its field table. Text fields hold CP936 and
-// are cut by bytes without splitting a double-byte character. Portable.
+// are cut by bytes without splitting a double-byte character (loadFixedText,
+// storeFixedText). Portable.
 #pragma once
 
 #include <cstddef>
@@ -11,32 +12,8 @@
 #include <string>
 
 #include "ByteReader.h"
-
-// One int32 field of a record: its offset in the stored form and its member.
-template <class R>
-struct Int32Field {
-  uint32_t offset;
-  int32_t R::*member;
-};
-
-template <class R, std::size_t N>
-void loadInt32Fields(R& r, const uint8_t* p, const Int32Field<R> (&table)[N]) {
-  for (const auto& f : table) r.*f.member = getI32(p + f.offset);
-}
-template <class R, std::size_t N>
-void storeInt32Fields(const R& r, uint8_t* p, const Int32Field<R> (&table)[N]) {
-  for (const auto& f : table) putI32(p + f.offset, r.*f.member);
-}
-
-// Fixed text fields. Reading stops at the first NUL or at the field's end
-// (older files fill some fields completely). Writing keeps at most size - 1
-// bytes, never ends inside a CP936 double-byte character (lead byte
-// 0x81-0xFE), and fills the rest of the field with NUL.
-std::string loadFixedText(const uint8_t* field, std::size_t size);
-void storeFixedText(uint8_t* field, std::size_t size, const std::string& text);
-// The number of leading bytes of text that fit in max bytes without cutting a
-// double-byte character.
-std::size_t cp936FitBytes(const std::string& text, std::size_t max);
+#include "ByteWriter.h"
+#include "FieldTable.h"
 
 // XORs byte i of a 40-byte caption with (100 - 4i) mod 256; its own inverse.
 void scrambleText40(uint8_t* text40);

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <memory>
 
+#include "BmpHeader.h"
 #include "ByteReader.h"
+#include "ByteWriter.h"
 #include "FrameCodecDeflate.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -36,12 +38,6 @@ inline uint16_t word(const uint8_t* p, std::size_t i) {
 // cannot be honest.
 constexpr std::size_t kMaxInflateRatio = 1032;
 
-void appendI32(std::vector<uint8_t>& out, int32_t v) {
-  uint8_t b[4];
-  putI32(b, v);
-  out.insert(out.end(), b, b + 4);
-}
-
 // The zlib stream of the tokens, appended to out; large token streams are
 // deflated in slices side by side (FrameCodecDeflate.h), still one stream
 // at the same level. False when zlib fails.
@@ -60,7 +56,8 @@ bool appendPayload(const uint16_t* tokens, std::size_t count, int kind,
     out.insert(out.end(), p, p + count * 2);
     return true;
   }
-  appendI32(out, static_cast<int32_t>(count * 2));
+  ByteWriter w(out);
+  if (!w.length(count * 2).ok()) return false;
   return appendCompressed(tokens, count, kind == 2 ? 9 : 5, out);
 }
 
@@ -160,11 +157,11 @@ const ColourTables& tables() {
 }
 
 // Indexed picture (modes 10, 20, 30) to a 16-bit BMP file image.
-int indexedToBmp(const uint8_t* tokens, std::size_t tokenBytes, int rawLength,
+int indexedToBmp(const uint8_t* tokens, std::size_t tokenBytes, std::size_t rawLength,
                  std::vector<uint8_t>& bmp) {
   const std::size_t n = tokenBytes / 2;
   const std::size_t count = rleDecodedCount(tokens, n);
-  if (count > static_cast<std::size_t>(rawLength) / 2) return -2;
+  if (count > rawLength / 2) return -2;
   std::vector<uint8_t> indexed(count * 2);
   rleDecodeWords(tokens, n, reinterpret_cast<uint16_t*>(indexed.data()), count);
   ByteReader r(indexed.data(), indexed.size());
@@ -186,6 +183,24 @@ int indexedToBmp(const uint8_t* tokens, std::size_t tokenBytes, int rawLength,
     for (std::size_t x = 0; x < w; ++x) putU16(row + 2 * x, table[in[x]]);
   }
   return 1;
+}
+
+// The token payload of a word-layout type or an extended mode to a BMP file
+// image: the tokens as stored (kind 1) or inflated (2, 3), then the indexed
+// picture or the words of at most maxBytes. 1, -1 for damage, -2 when the
+// words would pass maxBytes.
+int payloadToBmp(const uint8_t* payload, std::size_t size, int kind, bool indexed,
+                 std::size_t maxBytes, std::vector<uint8_t>& bmp) {
+  std::vector<uint8_t> inflated;
+  const uint8_t* tokens = payload;
+  std::size_t tokenBytes = size;
+  if (kind != 1) {
+    if (!inflateTokens(payload, size, inflated)) return -1;
+    tokens = inflated.data();
+    tokenBytes = inflated.size();
+  }
+  return indexed ? indexedToBmp(tokens, tokenBytes, maxBytes, bmp)
+                 : tokensToBmp(tokens, tokenBytes, maxBytes, bmp);
 }
 
 // Colour level masks of a 16-bit picture, levels 0..7.
@@ -327,26 +342,6 @@ std::size_t rleDecodeWords(const uint8_t* tokens, std::size_t n, uint16_t* out,
 
 // ---- headers and tables -----------------------------------------------------
 
-int buildBmpHeader(int width, int height, uint8_t* buffer) {
-  if (!buffer) return 66;
-  std::memset(buffer, 0, 66);
-  const uint32_t stride = (2u * static_cast<uint32_t>(width) + 3u) & ~3u;
-  buffer[0] = 'B';
-  buffer[1] = 'M';
-  putU32(buffer + 2, 66u + stride * static_cast<uint32_t>(height));
-  putU32(buffer + 10, 66);
-  putU32(buffer + 14, 40);
-  putI32(buffer + 18, width);
-  putI32(buffer + 22, height);
-  putU16(buffer + 26, 1);
-  putU16(buffer + 28, 16);
-  putU32(buffer + 30, 3);  // bit fields: the masks below
-  putU32(buffer + 54, 0xF800);
-  putU32(buffer + 58, 0x07E0);
-  putU32(buffer + 62, 0x001F);
-  return 66;
-}
-
 uint16_t reducedColour(int depth, uint8_t index) {
   return depth == 64 ? tables().c64[index] : tables().c8[index];
 }
@@ -386,12 +381,12 @@ int encodeFrameImageParts(const uint8_t* header, std::size_t headerSize, const u
   TokenRoom tokens(rleMaxTokens(nh + np));
   const std::size_t count = rleEncodeJoined(header, nh, pixels, np, tokens.get());
   const std::size_t start = out.size();
-  appendI32(out, 0);
-  if (!appendPayload(tokens.get(), count, codecType, out)) {
+  ByteWriter w(out);
+  const std::size_t length = w.placeI32();
+  if (!appendPayload(tokens.get(), count, codecType, out) || !w.patchLength(length)) {
     out.resize(start);
     return -1;
   }
-  putI32(out.data() + start, static_cast<int32_t>(out.size() - start - 4));
   return 1;
 }
 
@@ -468,20 +463,17 @@ int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pi
   }
 
   const int kind = depth ? mode / 10 : mode;
+  // int32 length, -1, -1, mode, rawLength, payload length, payload.
   const std::size_t start = out.size();
-  appendI32(out, 0);
-  appendI32(out, -1);
-  appendI32(out, -1);
-  appendI32(out, mode);
-  appendI32(out, static_cast<int32_t>(rawLength));
-  appendI32(out, 0);
-  if (!appendPayload(tokens->get(), count, kind, out)) {
+  ByteWriter w(out);
+  const std::size_t length = w.placeI32();
+  w.i32(-1).i32(-1).i32(mode).length(rawLength);
+  const std::size_t payloadLength = w.placeI32();
+  if (!w.ok() || !appendPayload(tokens->get(), count, kind, out) ||
+      !w.patchLength(payloadLength) || !w.patchLength(length)) {
     out.resize(start);
     return -1;
   }
-  const std::size_t payload = out.size() - start - 24;
-  putI32(out.data() + start + 20, static_cast<int32_t>(payload));
-  putI32(out.data() + start, static_cast<int32_t>(20 + payload));
   return 1;
 }
 
@@ -496,21 +488,9 @@ int decodeReducedFrameBytes(const uint8_t* payload, std::size_t payloadLength, i
     host.showMessage(kMsgInflate);
     return -1;
   }
-  std::vector<uint8_t> inflated;
-  const uint8_t* tokens = payload;
-  std::size_t tokenBytes = payloadLength;
-  if (kind != 1) {
-    if (!inflateTokens(payload, payloadLength, inflated)) {
-      host.showMessage(kMsgInflate);
-      return -1;
-    }
-    tokens = inflated.data();
-    tokenBytes = inflated.size();
-  }
   std::vector<uint8_t> result;
-  const int rc = indexed ? indexedToBmp(tokens, tokenBytes, rawLength, result)
-                         : tokensToBmp(tokens, tokenBytes, static_cast<std::size_t>(rawLength),
-                                       result);
+  const int rc = payloadToBmp(payload, payloadLength, kind, indexed,
+                              static_cast<std::size_t>(rawLength), result);
   if (rc != 1) {
     host.showMessage(rc == -2 ? kMsgRawOverflow : kMsgInflate);
     return -1;
@@ -535,19 +515,8 @@ int decodeFrameImageBytes(const uint8_t* data, std::size_t size, int codecType,
     host.showMessage(kMsgInflate);
     return -1;
   }
-  std::vector<uint8_t> inflated;
-  const uint8_t* tokens = data;
-  std::size_t tokenBytes = size;
-  if (codecType != 1) {
-    if (!inflateTokens(data, size, inflated)) {
-      host.showMessage(kMsgInflate);
-      return -1;
-    }
-    tokens = inflated.data();
-    tokenBytes = inflated.size();
-  }
   std::vector<uint8_t> result;
-  if (tokensToBmp(tokens, tokenBytes, kMaxFrameImageBytes, result) != 1) {
+  if (payloadToBmp(data, size, codecType, false, kMaxFrameImageBytes, result) != 1) {
     host.showMessage(kMsgInflate);
     return -1;
   }

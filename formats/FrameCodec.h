@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "BmpHeader.h"  // buildBmpHeader: the head of a 16-bit frame image
 #include "Classes.h"
 #include "Graphics.h"
 #include "Host.h"
@@ -48,10 +49,6 @@ std::size_t rleDecodeWords(const uint8_t* tokens, std::size_t n, uint16_t* out,
                            std::size_t outWords);
 
 // ---- raw entries ------------------------------------------------------------
-
-// The 66-byte header of a 16-bit 5-6-5 BMP file image; returns 66 and writes
-// it when buffer is given.
-int buildBmpHeader(int width, int height, uint8_t* buffer);
 
 // The 16-bit 5-6-5 colour of an index (64- or 8-colour table).
 uint16_t reducedColour(int depth, uint8_t index);

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "ByteReader.h"
+#include "ByteSource.h"
+#include "ByteWriter.h"
+#include "FieldTable.h"
 #include "FrameCodec.h"
 #include "SysUtils.h"
 
@@ -19,15 +22,18 @@ namespace {
 
 const char kMagic[] = "qorvimlxs";  // sizeof includes the NUL that must follow
 
-bool readAt(TStream& in, int64_t pos, void* buffer, int count) {
-  if (pos < 0 || count < 0) return false;
-  if (in.Seek(pos, soFromBeginning) != pos) return false;
-  return in.Read(buffer, count) == count;
-}
+constexpr Int32Field<LxHeader> kHeaderFields[] = {
+    {0, &LxHeader::captureTarget}, {4, &LxHeader::width},       {8, &LxHeader::height},
+    {12, &LxHeader::frameCount},   {16, &LxHeader::pixelFormat}, {20, &LxHeader::msPerFrame},
+    {24, &LxHeader::reserved24},   {28, &LxHeader::reserved28},  {32, &LxHeader::soundSource},
+    {36, &LxHeader::hasCursor},
+};
+static_assert(fieldsInside(kHeaderFields, kLxHeaderSize));
+static_assert(sizeof(kHeaderFields) / sizeof(kHeaderFields[0]) == 10, "every word is a field");
 
-bool readI32At(TStream& in, int64_t pos, int32_t& v) {
+bool readI32At(ByteSource& in, int64_t pos, int32_t& v) {
   uint8_t b[4];
-  if (!readAt(in, pos, b, 4)) return false;
+  if (!in.readAt(pos, b, 4)) return false;
   v = getI32(b);
   return true;
 }
@@ -49,9 +55,9 @@ bool parseOffset(const AnsiString& line, int64_t& offset) {
   return true;
 }
 
-bool readText(TStream& in, int64_t pos, int32_t length, TStringList& list) {
+bool readText(ByteSource& in, int64_t pos, int32_t length, TStringList& list) {
   std::string text(static_cast<std::size_t>(length), '\0');
-  if (length && !readAt(in, pos, &text[0], length)) return false;
+  if (length && !in.readAt(pos, &text[0], static_cast<std::size_t>(length))) return false;
   list.SetText(AnsiString(std::move(text)));
   return true;
 }
@@ -59,20 +65,17 @@ bool readText(TStream& in, int64_t pos, int32_t length, TStringList& list) {
 }  // namespace
 
 void readLxHeader(const uint8_t* bytes, LxHeader& header) {
-  int32_t* f = &header.captureTarget;
-  for (int i = 0; i < 10; ++i) f[i] = getI32(bytes + 4 * i);
+  loadInt32Fields(header, bytes, kHeaderFields);
 }
 
 void writeLxHeader(const LxHeader& header, uint8_t* bytes) {
-  const int32_t* f = &header.captureTarget;
-  for (int i = 0; i < 10; ++i) putI32(bytes + 4 * i, f[i]);
+  storeInt32Fields(header, bytes, kHeaderFields);
 }
 
 void buildLxTrailer(uint8_t* bytes) {
-  std::memset(bytes, 0, kLxTrailerSize);
-  putI32(bytes + 20, 8);
-  putI32(bytes + 24, kLxVersion);
-  std::memcpy(bytes + 28, kMagic, sizeof kMagic - 1);
+  // 20 reserved bytes, the format tag 8, the version, the magic in 12 bytes.
+  ByteWriter w(bytes, kLxTrailerSize);
+  w.zeros(20).i32(8).i32(kLxVersion).text(kMagic, 12);
 }
 
 int lxTrailerVersion(const uint8_t* trailer) {
@@ -89,9 +92,10 @@ int lxRecordingVersion(const AnsiString& path, FormatsHost& host) {
     host.showMessage(AnsiString("打开文件失败,") + path);
     return -1;
   }
-  const int64_t size = f->Size();
+  StreamSource src(*f);
+  const int64_t size = src.size();
   uint8_t trailer[kLxTrailerSize];
-  if (size < kLxTrailerSize || !readAt(*f, size - kLxTrailerSize, trailer, kLxTrailerSize))
+  if (size < kLxTrailerSize || !src.readAt(size - kLxTrailerSize, trailer, kLxTrailerSize))
     return -1;
   return lxTrailerVersion(trailer);
 }
@@ -105,8 +109,9 @@ AnsiString lxSoundSideFileName(const AnsiString& lxPath, int soundSource) {
   return lxPath.SubString(1, keep) + IntToStr(lxSoundSideKind(soundSource)) + ".wav";
 }
 
-int readLxLists(TStream& in, LxLists& lists) {
-  const int64_t size = in.Size();
+int readLxLists(TStream& stream, LxLists& lists) {
+  StreamSource in(stream);
+  const int64_t size = in.size();
   // Header, the two lengths and the trailer at least.
   if (size < kLxHeaderSize + 8 + kLxTrailerSize) return -1;
   const int64_t frameLenPos = size - kLxTrailerSize - 4;
@@ -123,10 +128,11 @@ int readLxLists(TStream& in, LxLists& lists) {
   return 1;
 }
 
-int readLxFrameIndex(TStream& in, TStringList& index) {
+int readLxFrameIndex(TStream& stream, TStringList& index) {
   // The index needs only its own length: read it even when the mouse list
   // before it is damaged.
-  const int64_t size = in.Size();
+  StreamSource in(stream);
+  const int64_t size = in.size();
   if (size < kLxHeaderSize + 4 + kLxTrailerSize) return -1;
   const int64_t lenPos = size - kLxTrailerSize - 4;
   int32_t f;
@@ -134,17 +140,20 @@ int readLxFrameIndex(TStream& in, TStringList& index) {
   return readText(in, lenPos - f, f, index) ? 1 : -1;
 }
 
-int readLxMouseList(TStream& in, TStringList& mouse) {
+int readLxMouseList(TStream& stream, TStringList& mouse) {
   LxLists lists;
-  if (readLxLists(in, lists) != 1) return -1;
+  if (readLxLists(stream, lists) != 1) return -1;
+  StreamSource in(stream);
   return readText(in, lists.mouseListPos, lists.mouseListLength, mouse) ? 1 : -1;
 }
 
-int readLxFrameRecord(TStream& in, const TStringList& index, int frame, LxFrameRecord& record) {
+int readLxFrameRecord(TStream& stream, const TStringList& index, int frame,
+                      LxFrameRecord& record) {
   if (frame < 0 || frame >= index.Count()) return -1;
   int64_t offset;
   if (!parseOffset(index.Strings(frame), offset)) return -1;
-  const int64_t size = in.Size();
+  StreamSource in(stream);
+  const int64_t size = in.size();
   if (offset < kLxHeaderSize || offset > size - 8) return -1;
   LxFrameRecord r;
   r.offset = offset;
@@ -154,7 +163,7 @@ int readLxFrameRecord(TStream& in, const TStringList& index, int frame, LxFrameR
   pos += 4;
   if (flag == 1) {
     uint8_t block[12];
-    if (!readAt(in, pos, block, 12)) return -1;
+    if (!in.readAt(pos, block, 12)) return -1;
     r.hasCursor = true;
     r.cursorX = getI32(block);
     r.cursorY = getI32(block + 4);

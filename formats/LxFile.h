@@ -30,7 +30,6 @@ struct LxHeader {
   int32_t soundSource;    // 1 live, 2 dubbed, 3 imported; 0 and others read as 1
   int32_t hasCursor;
 };
-static_assert(sizeof(LxHeader) == 40, "LxHeader is ten int32 on disk");
 
 constexpr int kLxHeaderSize = 40;
 constexpr int kLxTrailerSize = 40;
@@ -40,6 +39,7 @@ constexpr int kNoCursorPos = -1000;
 // A cursor icon is a few kilobytes; anything larger is damage.
 constexpr int kMaxCursorIconBytes = 1 << 20;
 
+// The 40 stored bytes go through a table of fields, one int32 each.
 void readLxHeader(const uint8_t* bytes, LxHeader& header);   // 40 bytes
 void writeLxHeader(const LxHeader& header, uint8_t* bytes);  // 40 bytes
 // The trailer every finished recording ends with.

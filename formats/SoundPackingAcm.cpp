@@ -12,6 +12,7 @@
 #include <new>
 
 #include "ByteReader.h"
+#include "ByteWriter.h"
 #include "Mp3SeekIndex.h"
 #include "SoundTrack.h"
 #include "SysUtils.h"
@@ -84,26 +85,18 @@ int codeWith(AcmApi& api, FormatsHost& host, const std::vector<uint8_t>& pcm, co
   return 1;
 }
 
-void append(std::vector<uint8_t>& b, const uint8_t* p, std::size_t n) { b.insert(b.end(), p, p + n); }
-void appendI32(std::vector<uint8_t>& b, int32_t v) {
-  uint8_t w[4];
-  putI32(w, v);
-  append(b, w, 4);
-}
-
 int writeBlock(ByteSink& out, const std::vector<uint8_t>& pcm, const CACM::FoundFormat& coded,
                const Mp3SeekIndex* index, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> b;
-  append(b, pcm.data(), kWaveFormatHead);
-  append(b, coded.bytes.data(), kWaveFormatHead);
+  ByteWriter w(b);
+  w.bytes(pcm.data(), kWaveFormatHead).bytes(coded.bytes.data(), kWaveFormatHead);
   if (index) {
     VectorSink s;
     index->write(s);
-    append(b, s.bytes.data(), s.bytes.size());
+    w.bytes(s.bytes);
   }
-  appendI32(b, static_cast<int32_t>(data.size()));
-  append(b, data.data(), data.size());
-  return out.write(b.data(), b.size()) ? 1 : -1;
+  w.length(data.size()).bytes(data);
+  return w.ok() && out.write(b.data(), b.size()) ? 1 : -1;
 }
 
 // Reads a whole WAV file; "打开文件失败," and the name when it cannot.

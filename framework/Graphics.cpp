@@ -10,8 +10,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../formats/ByteReader.h"
 #include "BitmapImpl.h"
+#include "BmpHeader.h"
+#include "ByteReader.h"
 #include "SysUtils.h"
 
 namespace {
@@ -227,30 +228,16 @@ void TBitmap::SaveToStream(TStream& stream) const {
   const Impl& b = *impl_;
   BitmapSync(b);
   const uint32_t imageSize = static_cast<uint32_t>(Stride()) * static_cast<uint32_t>(b.height);
-  uint32_t tableBytes = 0, compression = 0, sizeField = imageSize;
-  if (b.format == pf8bit) tableBytes = 1024;
-  if (b.format == pf16bit) tableBytes = 12, compression = 3, sizeField = 0;  // the 66-byte header recordings expect
-  const uint32_t offset = 14 + 40 + tableBytes;
+  BmpInfo info = BmpInfo::plain(b.width, b.height, BitsPerPixel());
+  info.sizeImage = imageSize;
+  if (b.format == pf8bit) info.clrUsed = 256;
+  if (b.format == pf16bit) info = BmpInfo::rgb565(b.width, b.height);  // the 66-byte header recordings expect
 
-  std::vector<uint8_t> h(offset, 0);
-  h[0] = 'B';
-  h[1] = 'M';
-  putU32(&h[2], offset + imageSize);
-  putU32(&h[10], offset);
-  putU32(&h[14], 40);
-  putI32(&h[18], b.width);
-  putI32(&h[22], b.height);
-  putU16(&h[26], 1);
-  putU16(&h[28], static_cast<uint16_t>(BitsPerPixel()));
-  putU32(&h[30], compression);
-  putU32(&h[34], sizeField);
+  std::vector<uint8_t> h(info.headBytes());
+  info.storeFileHead(h.data());
   if (b.format == pf8bit) {
-    putU32(&h[46], 256);
-    for (std::size_t i = 0; i < 256; ++i) putU32(&h[54 + 4 * i], i < b.palette.size() ? b.palette[i] & 0xFFFFFF : 0);
-  } else if (b.format == pf16bit) {
-    putU32(&h[54], 0xF800);
-    putU32(&h[58], 0x07E0);
-    putU32(&h[62], 0x001F);
+    uint8_t* table = &h[BmpInfo::kFileHeaderSize + BmpInfo::kSize];
+    for (std::size_t i = 0; i < 256; ++i) putU32(table + 4 * i, i < b.palette.size() ? b.palette[i] & 0xFFFFFF : 0);
   }
   stream.WriteBuffer(h.data(), static_cast<int>(h.size()));
   // Written in slices: a stream's count is an int.

@@ -5,8 +5,9 @@
 
 #include <cstring>
 
-#include "../formats/ByteReader.h"
 #include "BitmapImpl.h"
+#include "BmpHeader_win.h"
+#include "ByteReader.h"
 #include "Canvas.h"
 
 namespace {
@@ -18,18 +19,16 @@ struct DibInfo {
 
 void fillInfo(const TBitmap::Impl& b, DibInfo& info) {
   std::memset(&info, 0, sizeof info);
-  info.h.biSize = sizeof(BITMAPINFOHEADER);
-  info.h.biWidth = b.width;
-  info.h.biHeight = b.height;  // positive: bottom-up, as the BMP rows
-  info.h.biPlanes = 1;
-  info.h.biBitCount = static_cast<WORD>(BitsPerPixelOf(b.format));
-  info.h.biCompression = BI_RGB;  // 16-bit BI_RGB is 5-5-5
+  // Positive height: bottom-up, as the BMP rows; 16-bit plain is 5-5-5.
+  BmpInfo bmp = BmpInfo::plain(b.width, b.height, BitsPerPixelOf(b.format));
+  if (b.format == pf16bit) bmp = BmpInfo::rgb565(b.width, b.height);
+  if (b.format == pf8bit) bmp.clrUsed = 256;
+  info.h = bitmapInfoHeader(bmp);
   if (b.format == pf16bit) {
-    info.h.biCompression = BI_BITFIELDS;
-    DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    uint32_t masks[3];
+    bmp.masks(masks);
     std::memcpy(info.colours, masks, sizeof masks);
   } else if (b.format == pf8bit) {
-    info.h.biClrUsed = 256;
     for (std::size_t i = 0; i < 256 && i < b.palette.size(); ++i)
       std::memcpy(&info.colours[i], &b.palette[i], 4);  // 0x00RRGGBB is blue, green, red, 0 in memory
   }
@@ -146,25 +145,20 @@ void TIcon::SetHandle(void* iconHandle) {
     BITMAPINFOHEADER h;
     RGBQUAD c[2];
   } bi = {};
-  bi.h.biSize = sizeof(BITMAPINFOHEADER);
-  bi.h.biWidth = w;
-  bi.h.biPlanes = 1;
   bool ok = true;
   if (mono) {
     std::vector<uint8_t> both(static_cast<std::size_t>(maskStride) * h * 2);
-    bi.h.biHeight = h * 2;
-    bi.h.biBitCount = 1;
+    bi.h = bitmapInfoHeader(BmpInfo::plain(w, h * 2, 1));
     ok = GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(h * 2), both.data(), reinterpret_cast<BITMAPINFO*>(&bi),
                    DIB_RGB_COLORS) == h * 2;
     // Bottom-up: the first h rows are the lower half (XOR), the next h the AND mask.
     std::memcpy(colour.data(), both.data(), colour.size());
     std::memcpy(andMask.data(), both.data() + colour.size(), andMask.size());
   } else {
-    bi.h.biHeight = h;
-    bi.h.biBitCount = 32;
+    bi.h = bitmapInfoHeader(BmpInfo::plain(w, h, 32));
     ok = GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(h), colour.data(), reinterpret_cast<BITMAPINFO*>(&bi),
                    DIB_RGB_COLORS) == h;
-    bi.h.biBitCount = 1;
+    bi.h = bitmapInfoHeader(BmpInfo::plain(w, h, 1));
     ok = ok && GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(h), andMask.data(),
                          reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS) == h;
   }
@@ -187,12 +181,9 @@ void TIcon::SetHandle(void* iconHandle) {
   putU32(&out[14], imageSize);
   putU32(&out[18], 22);
   uint8_t* p = &out[22];
-  putU32(p, 40);
-  putI32(p + 4, w);
-  putI32(p + 8, h * 2);
-  putU16(p + 12, 1);
-  putU16(p + 14, static_cast<uint16_t>(colourBits));
-  putU32(p + 20, static_cast<uint32_t>(colour.size() + andMask.size()));
+  BmpInfo image = BmpInfo::plain(w, h * 2, colourBits);
+  image.sizeImage = static_cast<uint32_t>(colour.size() + andMask.size());
+  image.store(p);
   if (mono) putU32(p + 44, 0xFFFFFF);  // entry 0 black, entry 1 white
   std::memcpy(p + 40 + tableBytes, colour.data(), colour.size());
   std::memcpy(p + 40 + tableBytes + colour.size(), andMask.data(), andMask.size());

@@ -10,6 +10,7 @@
 
 #include "AviOutput.h"
 #include "AvwFinish.h"
+#include "BmpHeader_win.h"
 #include "ByteReader.h"
 #include "DibHelpers.h"
 #include "SoundFitting.h"
@@ -150,13 +151,9 @@ bool AviOutput::writePicture(const RecordedPicture& picture, int framesInTime) {
   } else {
     if (bitmap.BitsPerPixel() != bits) return fail("生成AVI失败");
     data = bitmap.Bits();
-    plain.biSize = sizeof plain;
-    plain.biWidth = header_.width;
-    plain.biHeight = header_.height;
-    plain.biPlanes = 1;
-    plain.biBitCount = static_cast<WORD>(bits);
-    plain.biCompression = BI_RGB;
-    plain.biSizeImage = size;
+    BmpInfo info = BmpInfo::plain(header_.width, header_.height, bits);
+    info.sizeImage = size;
+    plain = bitmapInfoHeader(info);
     format = &plain;
     formatSize = plain.biSize;
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ByteReader.h"
+#include "ByteSource.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ constexpr uint32_t kKeyFrame = 0x10;  // AVIIF_KEYFRAME
 // Four million entries: days of recording at any frame rate the recorder
 // offers. A larger index is read as none (key frames then by rule).
 constexpr uint32_t kMaxIndex = 64u << 20;
-
-bool readAt(TStream& s, int64_t at, void* out, int n) {
-  s.Seek(at, soFromBeginning);
-  return s.Read(out, n) == n;
-}
-
-uint32_t le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 bool isId(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
@@ -66,11 +58,11 @@ bool parseHeaderList(ByteReader r, AviVideoScan& scan, int& stream) {
         c.read(h, std::min<uint32_t>(csize, 56));
         video = isId(h, "vids");
         if (!video) continue;
-        scan.fccHandler = le32(h + 4);
-        scan.scale = le32(h + 20);
-        scan.rate = le32(h + 24);
-        scan.suggestedBufferSize = le32(h + 36);
-        scan.quality = le32(h + 40);
+        scan.fccHandler = getU32(h + 4);
+        scan.scale = getU32(h + 20);
+        scan.rate = getU32(h + 24);
+        scan.suggestedBufferSize = getU32(h + 36);
+        scan.quality = getU32(h + 40);
         for (int i = 0; i < 4; ++i)
           scan.frame[i] = static_cast<int16_t>(h[48 + 2 * i] | h[49 + 2 * i] << 8);
       } else if (isId(cid, "strf") && video) {
@@ -89,23 +81,24 @@ bool parseHeaderList(ByteReader r, AviVideoScan& scan, int& stream) {
 
 }  // namespace
 
-bool readAvwTail(TStream& s, AvwTail& tail) {
+bool readAvwTail(TStream& stream, AvwTail& tail) {
   tail = AvwTail();
-  const int64_t size = s.Size();
+  StreamSource s(stream);
+  const int64_t size = s.size();
   if (size < 8) return false;
   uint8_t flags[8];
-  if (!readAt(s, size - 8, flags, 8)) return false;
-  tail.soundRecorded = static_cast<int32_t>(le32(flags));
-  tail.addClickSounds = static_cast<int32_t>(le32(flags + 4));
+  if (!s.readAt(size - 8, flags, 8)) return false;
+  tail.soundRecorded = static_cast<int32_t>(getU32(flags));
+  tail.addClickSounds = static_cast<int32_t>(getU32(flags + 4));
   tail.aviEnd = size - 8;
   if (tail.soundRecorded != 1 || tail.addClickSounds != 1 || size < 12) return true;
   uint8_t len[4];
-  if (!readAt(s, size - 12, len, 4)) return false;
-  const int32_t m = static_cast<int32_t>(le32(len));
+  if (!s.readAt(size - 12, len, 4)) return false;
+  const int32_t m = static_cast<int32_t>(getU32(len));
   tail.aviEnd = size - 12;
   if (m <= 0 || m > size - 12) return true;
   tail.clicks.resize(static_cast<std::size_t>(m));
-  if (!readAt(s, size - 12 - m, &tail.clicks[0], m)) {
+  if (!s.readAt(size - 12 - m, &tail.clicks[0], static_cast<std::size_t>(m))) {
     tail.clicks.clear();
     return true;
   }
@@ -113,13 +106,14 @@ bool readAvwTail(TStream& s, AvwTail& tail) {
   return true;
 }
 
-bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
+bool scanAviVideo(TStream& file, int64_t end, AviVideoScan& scan) {
   scan = AviVideoScan();
-  end = std::min(end, s.Size());
+  StreamSource s(file);
+  end = std::min(end, s.size());
   uint8_t riff[12];
-  if (end < 12 || !readAt(s, 0, riff, 12) || !isId(riff, "RIFF") || !isId(riff + 8, "AVI "))
+  if (end < 12 || !s.readAt(0, riff, 12) || !isId(riff, "RIFF") || !isId(riff + 8, "AVI "))
     return false;
-  scan.riffEnd = 8 + int64_t(le32(riff + 4));
+  scan.riffEnd = 8 + int64_t(getU32(riff + 4));
   const int64_t limit = std::min(scan.riffEnd, end);
 
   int stream = -1;
@@ -129,17 +123,17 @@ bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
   int64_t at = 12;
   while (at + 8 <= limit) {
     uint8_t head[12];
-    if (!readAt(s, at, head, 8)) break;
-    const uint32_t size = le32(head + 4);
+    if (!s.readAt(at, head, 8)) break;
+    const uint32_t size = getU32(head + 4);
     const int64_t body = at + 8;
     const int64_t next = body + size + (size & 1);
     const bool whole = body + size <= limit;
     if (isId(head, "LIST") && size >= 4 && body + 4 <= limit) {
-      readAt(s, body, head + 8, 4);
+      s.readAt(body, head + 8, 4);
       if (isId(head + 8, "hdrl")) {
         if (!whole || size > kMaxHeaderList) return false;
         std::vector<uint8_t> list(size - 4);
-        if (!list.empty() && !readAt(s, body + 4, list.data(), static_cast<int>(list.size())))
+        if (!list.empty() && !s.readAt(body + 4, list.data(), list.size()))
           return false;
         if (!parseHeaderList(ByteReader(list.data(), list.size()), scan, stream)) return false;
       } else if (isId(head + 8, "movi") && stream >= 0) {
@@ -149,8 +143,8 @@ bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
         int64_t p = body + 4;
         while (p + 8 <= moviEnd) {
           uint8_t ch[12];
-          if (!readAt(s, p, ch, 8)) break;
-          const uint32_t cs = le32(ch + 4);
+          if (!s.readAt(p, ch, 8)) break;
+          const uint32_t cs = getU32(ch + 4);
           if (isId(ch, "LIST")) {
             p += 12;  // step into a 'rec ' list; its chunks follow
             continue;
@@ -168,7 +162,7 @@ bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
       }
     } else if (isId(head, "idx1") && whole && stream >= 0 && size <= kMaxIndex) {
       index.resize(size - size % kIndexEntry);
-      if (!index.empty() && !readAt(s, body, index.data(), static_cast<int>(index.size()))) break;
+      if (!index.empty() && !s.readAt(body, index.data(), index.size())) break;
       indexRead = true;
     }
     if (!whole) break;
@@ -182,10 +176,10 @@ bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
   for (std::size_t e = 0; indexRead && e + kIndexEntry <= index.size(); e += kIndexEntry) {
     if (!isVideoChunk(&index[e], stream)) continue;
     if (k >= scan.frames.size()) break;
-    scan.frames[k++].key = (le32(&index[e + 4]) & kKeyFrame) != 0;
+    scan.frames[k++].key = (getU32(&index[e + 4]) & kKeyFrame) != 0;
   }
   if (!indexRead) {
-    const bool uncompressed = le32(&scan.format[16]) == 0;  // biCompression BI_RGB
+    const bool uncompressed = getU32(&scan.format[16]) == 0;  // biCompression BI_RGB
     bool first = true;
     for (AviFrameChunk& f : scan.frames) {
       f.key = f.size > 0 && (uncompressed || first);
@@ -196,15 +190,16 @@ bool scanAviVideo(TStream& s, int64_t end, AviVideoScan& scan) {
   return true;
 }
 
-bool setAviStreamLength(TStream& s, const char* fccType, uint32_t length) {
+bool setAviStreamLength(TStream& stream, const char* fccType, uint32_t length) {
+  StreamSource s(stream);
   uint8_t head[12];
-  if (!readAt(s, 0, head, 12) || !isId(head, "RIFF") || !isId(head + 8, "AVI ")) return false;
+  if (!s.readAt(0, head, 12) || !isId(head, "RIFF") || !isId(head + 8, "AVI ")) return false;
   // The header list is the first chunk; its stream lists hold the headers.
-  if (!readAt(s, 12, head, 12) || !isId(head, "LIST") || !isId(head + 8, "hdrl")) return false;
-  const uint32_t size = le32(head + 4);
-  if (size < 4 || size > kMaxHeaderList || 20 + int64_t(size) - 4 > s.Size()) return false;
+  if (!s.readAt(12, head, 12) || !isId(head, "LIST") || !isId(head + 8, "hdrl")) return false;
+  const uint32_t size = getU32(head + 4);
+  if (size < 4 || size > kMaxHeaderList || 20 + int64_t(size) - 4 > s.size()) return false;
   std::vector<uint8_t> list(size - 4);
-  if (!list.empty() && !readAt(s, 24, list.data(), static_cast<int>(list.size()))) return false;
+  if (!list.empty() && !s.readAt(24, list.data(), list.size())) return false;
   ByteReader r(list.data(), list.size());
   while (r.left() >= 12) {
     const std::size_t at = r.pos();
@@ -218,13 +213,14 @@ bool setAviStreamLength(TStream& s, const char* fccType, uint32_t length) {
     uint8_t type[4];
     if (!isId(id, "LIST") || !body.read(type, 4) || !isId(type, "strl")) continue;
     uint8_t sid[8];
-    if (!body.read(sid, 8) || !isId(sid, "strh") || le32(sid + 4) < 36 || body.left() < 36) continue;
+    if (!body.read(sid, 8) || !isId(sid, "strh") || getU32(sid + 4) < 36 || body.left() < 36) continue;
     if (std::memcmp(body.here(), fccType, 4) != 0) continue;
     // strh body starts 20 bytes into the strl list; dwLength is its +32.
     const int64_t where = 24 + int64_t(at) + 20 + 32;
-    uint8_t v[4] = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24)};
-    s.Seek(where, soFromBeginning);
-    return s.Write(v, 4) == 4;
+    uint8_t v[4];
+    putU32(v, length);
+    stream.Seek(where, soFromBeginning);
+    return stream.Write(v, 4) == 4;
   }
   return false;
 }

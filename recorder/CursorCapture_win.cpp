@@ -10,8 +10,9 @@
 
 #include <cstring>
 
-#include "../standins/hooks/HookProtocol.h"
+#include "BmpHeader_win.h"
 #include "Graphics.h"
+#include "HookProtocol.h"
 
 namespace {
 
@@ -37,12 +38,7 @@ HBITMAP copyRows(HBITMAP source, int w, int h, int fromRow, bool mono) {
     out = CreateBitmap(w, h, 1, 1, nullptr);
   } else {
     BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = bitmapInfoHeader(BmpInfo::plain(w, h, 32));
     void* bits = nullptr;
     out = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   }
@@ -73,21 +69,9 @@ bool isCursorMaskBlank(void* mask) {
   static HDC testDc = nullptr;
   static uint8_t* testBits = nullptr;
   if (!testDc) {
-    struct {
-      BITMAPINFOHEADER h;
-      DWORD masks[3];
-    } bi = {};
-    bi.h.biSize = sizeof(BITMAPINFOHEADER);
-    bi.h.biWidth = kMaskTestSide;
-    bi.h.biHeight = kMaskTestSide;
-    bi.h.biPlanes = 1;
-    bi.h.biBitCount = 16;
-    bi.h.biCompression = BI_BITFIELDS;
-    bi.masks[0] = 0xF800;
-    bi.masks[1] = 0x07E0;
-    bi.masks[2] = 0x001F;
+    BitmapInfoWithMasks bi(BmpInfo::rgb565(kMaskTestSide, kMaskTestSide));
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = CreateDIBSection(nullptr, bi.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC dc = dib ? CreateCompatibleDC(nullptr) : nullptr;
     if (!dc) {
       if (dib) DeleteObject(dib);

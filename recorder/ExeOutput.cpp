@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "ByteReader.h"
+#include "ByteWriter.h"
 #include "ChangedRegions.h"
 #include "ClickList.h"
 #include "FrameCodec.h"
@@ -18,12 +19,6 @@
 #include "SysUtils.h"
 
 namespace {
-
-void appendI32(std::vector<uint8_t>& b, int32_t v) {
-  uint8_t p[4];
-  putI32(p, v);
-  b.insert(b.end(), p, p + 4);
-}
 
 void appendRect(std::vector<uint8_t>& b, const ExeFrameRect& r) {
   uint8_t p[ExeFrameRect::kSize];
@@ -150,15 +145,14 @@ bool ExeOutput::open(const LxHeader& header) {
 
 void ExeOutput::cursorBlock(Frame& f, const CursorBlock& c, bool forceIcon) {
   if (header_.hasCursor != 1) return;
-  appendI32(f.bytes, c.x);
-  appendI32(f.bytes, c.y);
+  ByteWriter w(f.bytes);
+  w.i32(c.x).i32(c.y);
   if (forceIcon || cursorImageChanged(c.icon, lastIcon_)) {
-    appendI32(f.bytes, static_cast<int32_t>(c.icon.size()));
-    f.bytes.insert(f.bytes.end(), c.icon.begin(), c.icon.end());
+    w.length(c.icon.size()).bytes(c.icon);
     f.iconWritten = true;
     f.icon = &c.icon;
   } else {
-    appendI32(f.bytes, 0);
+    w.i32(0);
   }
 }
 
@@ -181,10 +175,7 @@ bool ExeOutput::encodeRect(const TBitmap& bmp, const ExeFrameRect& r, std::vecto
   if (codec == 0) {
     TJPEGImage jpeg;
     jpeg.Assign(*src);
-    const std::vector<uint8_t>& data = jpeg.Data();
-    appendI32(out, static_cast<int32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    return true;
+    return ByteWriter(out).length(jpeg.Data().size()).bytes(jpeg.Data()).ok();
   }
   TMemoryStream encoded;
   SilentHost silent;
@@ -276,6 +267,7 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
   if (n > INT32_MAX - framesInTime) return false;
   f.offsets.push_back(end_);
   std::vector<uint8_t> updates;  // FrameUpdates (or frame 0's whole image)
+  ByteWriter u(updates);
   bool key = false;
   try {
     if (mirrorActive_) {
@@ -296,7 +288,7 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
       }
       for (MirrorRegion& r : regions) {
         if (n > 0) {
-          appendI32(updates, n);
+          u.i32(n);
           appendRect(updates, r.rect);
         }
         if (!encodeMirror(r, updates)) return false;
@@ -312,13 +304,13 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
       if (n == 0) {
         if (!encodeRect(bmp, whole, updates)) return false;
       } else if (key) {
-        appendI32(updates, n);
+        u.i32(n);
         appendRect(updates, whole);
         if (!encodeRect(bmp, whole, updates)) return false;
       } else {
         for (const ChangedRect& c : rects) {
           const ExeFrameRect r{c.left, c.top, c.right, c.bottom};
-          appendI32(updates, n);
+          u.i32(n);
           appendRect(updates, r);
           if (!encodeRect(bmp, r, updates)) return false;
         }
@@ -329,17 +321,13 @@ bool ExeOutput::writeFrame(Frame& f, const RecordedPicture& picture, int framesI
     return false;  // a picture the encoders refused; nothing was written
   }
   cursorBlock(f, picture.cursor, key);
-  f.bytes.insert(f.bytes.end(), updates.begin(), updates.end());
-  appendI32(f.bytes, n == 0 ? 0 : -n);
+  ByteWriter w(f.bytes);
+  w.bytes(updates).i32(n == 0 ? 0 : -n);
   // The ticks owed beyond the first: empty frames with the same cursor.
   for (int i = 1; i < framesInTime; ++i) {
     f.offsets.push_back(end_ + static_cast<int64_t>(f.bytes.size()));
-    if (header_.hasCursor == 1) {
-      appendI32(f.bytes, picture.cursor.x);
-      appendI32(f.bytes, picture.cursor.y);
-      appendI32(f.bytes, 0);
-    }
-    appendI32(f.bytes, -(n + i));
+    if (header_.hasCursor == 1) w.i32(picture.cursor.x).i32(picture.cursor.y).i32(0);
+    w.i32(-(n + i));
   }
   return true;
 }
@@ -348,15 +336,12 @@ bool ExeOutput::writeRepeats(int framesInTime, const CursorBlock& cursor) {
   if (!file_ || failed_ || next_ == 0 || framesInTime < 1 || next_ > INT32_MAX - framesInTime)
     return false;
   std::vector<uint8_t> bytes;
+  ByteWriter w(bytes);
   std::vector<int64_t> offsets;
   for (int i = 0; i < framesInTime; ++i) {
     offsets.push_back(end_ + static_cast<int64_t>(bytes.size()));
-    if (header_.hasCursor == 1) {
-      appendI32(bytes, cursor.x);
-      appendI32(bytes, cursor.y);
-      appendI32(bytes, 0);
-    }
-    appendI32(bytes, -(next_ + i));
+    if (header_.hasCursor == 1) w.i32(cursor.x).i32(cursor.y).i32(0);
+    w.i32(-(next_ + i));
   }
   try {
     file_->Seek(end_, soFromBeginning);
@@ -385,10 +370,8 @@ bool ExeOutput::writeTail(bool finishNow, bool withSound) {
                       return t;
                     }()))
     return false;
-  if (!finishNow) {
-    appendI32(tail.bytes, withSound ? 1 : 0);
-    appendI32(tail.bytes, options_.addClickSounds ? 1 : 0);
-  }
+  if (!finishNow)
+    ByteWriter(tail.bytes).i32(withSound ? 1 : 0).i32(options_.addClickSounds ? 1 : 0);
   writeAll(*file_, tail.bytes);
   return true;
 }

@@ -2,17 +2,12 @@
 #include "LxOutput.h"
 
 #include "ByteReader.h"
+#include "ByteWriter.h"
 #include "ClickList.h"
 #include "FrameCodec.h"
 #include "SysUtils.h"
 
 namespace {
-
-void appendI32(std::vector<uint8_t>& b, int32_t v) {
-  uint8_t p[4];
-  putI32(p, v);
-  b.insert(b.end(), p, p + 4);
-}
 
 // A FrameImage is its int32 length and exactly that many bytes.
 bool wellFormedImage(const std::vector<uint8_t>& image) {
@@ -51,16 +46,13 @@ bool LxOutput::open(const LxHeader& header) {
 bool LxOutput::writePicture(const RecordedPicture& picture, int framesInTime) {
   if (!file_ || failed_ || framesInTime < 1) return false;
   std::vector<uint8_t> record;
+  ByteWriter w(record);
   const CursorBlock& c = picture.cursor;
-  if (c.present) {
-    appendI32(record, 1);
-    appendI32(record, c.x);
-    appendI32(record, c.y);
-    appendI32(record, static_cast<int32_t>(c.icon.size()));
-    record.insert(record.end(), c.icon.begin(), c.icon.end());
-  } else {
-    appendI32(record, 0);
-  }
+  if (c.present)
+    w.i32(1).i32(c.x).i32(c.y).length(c.icon.size()).bytes(c.icon);
+  else
+    w.i32(0);
+  if (!w.ok()) return false;
   try {
     if (!picture.image.empty()) {
       if (!wellFormedImage(picture.image)) return false;
@@ -112,11 +104,12 @@ bool LxOutput::finish(bool) {
     file_->WriteBuffer(head, kLxHeaderSize);
 
     std::vector<uint8_t> tail;
+    ByteWriter w(tail);
     for (const TStringList* list : {&clicks_, &index_}) {
       const AnsiString text = list->Text();
-      tail.insert(tail.end(), text.str().begin(), text.str().end());
-      appendI32(tail, static_cast<int32_t>(text.Length()));
+      w.bytes(text.str()).length(text.str().size());
     }
+    if (!w.ok()) throw EWriteError("list too long");
     uint8_t trailer[kLxTrailerSize];
     buildLxTrailer(trailer);
     file_->Seek(end_, soFromBeginning);

@@ -3,6 +3,7 @@
 // settings read and two display-settings calls on the mirror device.
 #include "MirrorDriver_win.h"
 
+#include "BmpHeader_win.h"
 #include "Forms.h"
 #include "SysUtils.h"
 
@@ -148,20 +149,11 @@ bool mymirrorclass::mapSurface(int mode) {
   int32_t m = mode;
   if (escape(MIRROR_ESC_MAP_SURFACE, sizeof m, &m, 0, nullptr) <= 0) return false;
   rectCount = 0;
-  struct {
-    BITMAPINFOHEADER h;
-    DWORD masks[3];
-  } bi = {};
-  bi.h.biSize = sizeof bi.h;
-  bi.h.biWidth = static_cast<LONG>(surfaceWidth);
-  bi.h.biHeight = surfaceHeight;  // bottom-up
-  bi.h.biPlanes = 1;
-  bi.h.biBitCount = static_cast<WORD>(bitsPerPixel);
-  if (bitsPerPixel == 16) {
-    bi.h.biCompression = BI_BITFIELDS;
-    bi.masks[0] = 0xF800, bi.masks[1] = 0x07E0, bi.masks[2] = 0x001F;
-  }
-  frameBitmap = CreateDIBSection(desktopDC, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &frameBits, nullptr, 0);
+  // Bottom-up; 16 bits are 5-6-5.
+  const int32_t width = static_cast<int32_t>(surfaceWidth);
+  BitmapInfoWithMasks bi(bitsPerPixel == 16 ? BmpInfo::rgb565(width, surfaceHeight)
+                                            : BmpInfo::plain(width, surfaceHeight, bitsPerPixel));
+  frameBitmap = CreateDIBSection(desktopDC, bi.get(), DIB_RGB_COLORS, &frameBits, nullptr, 0);
   if (!frameBitmap) {
     int32_t stop = 0;
     escape(MIRROR_ESC_MAP_SURFACE, sizeof stop, &stop, 0, nullptr);

@@ -14,6 +14,7 @@
 
 #include <cstring>
 
+#include "BmpHeader_win.h"
 #include "MouseReports.h"
 
 namespace {
@@ -77,23 +78,13 @@ struct MonoInfo {
 };
 MonoInfo monoInfo(int width, int rows) {
   MonoInfo info = {};
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  info.header.biWidth = width;
-  info.header.biHeight = -rows;  // top-down
-  info.header.biPlanes = 1;
-  info.header.biBitCount = 1;
-  info.header.biCompression = BI_RGB;
+  info.header = bitmapInfoHeader(BmpInfo::plain(width, -rows, 1));  // top-down
   info.colours[1].rgbRed = info.colours[1].rgbGreen = info.colours[1].rgbBlue = 255;
   return info;
 }
 BITMAPINFO colourInfo(int width, int height) {
   BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = bitmapInfoHeader(BmpInfo::plain(width, -height, 32));
   return info;
 }
 

@@ -19,6 +19,7 @@
 #include "PlayerCore.h"
 #include "PlayerSound.h"
 #include "player_fixture.h"
+#include "player_run.h"
 
 namespace {
 
@@ -54,86 +55,10 @@ char classify(COLORREF c) {
   return '?';
 }
 
-struct WindowSearch {
-  DWORD pid;
-  const wchar_t* cls;
-  HWND found = nullptr;
-};
-BOOL CALLBACK findProc(HWND w, LPARAM p) {
-  auto* f = reinterpret_cast<WindowSearch*>(p);
-  DWORD pid = 0;
-  wchar_t cls[64];
-  GetWindowThreadProcessId(w, &pid);
-  if (pid == f->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 64) && !wcscmp(cls, f->cls)) {
-    f->found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-HWND waitWindow(DWORD pid, const wchar_t* cls, DWORD ms) {
-  for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < ms; Sleep(20)) {
-    WindowSearch f{pid, cls};
-    EnumWindows(findProc, LPARAM(&f));
-    if (f.found) return f.found;
-  }
-  return nullptr;
-}
-
-BOOL CALLBACK staticText(HWND w, LPARAM p) {
-  wchar_t cls[32], text[256];
-  if (GetClassNameW(w, cls, 32) && !_wcsicmp(cls, L"Static") && GetWindowTextW(w, text, 256))
-    *reinterpret_cast<std::wstring*>(p) += text;
-  return TRUE;
-}
-
-// One run of a recording: started, waited for "LXPLAYFF", ended and closed.
-class PlayerRun {
+// A run of a recording written for it: the file goes with the run.
+class PlayerRun : public checkers::PlayerRun {
 public:
-  PlayerRun(const std::wstring& exe, const std::wstring& args) : exe_(exe) {
-    started_ = CreateEventW(nullptr, FALSE, FALSE, L"LXPLAYFF");
-    ResetEvent(started_);
-    std::wstring cmd = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    ok_ = CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
-  }
-  ~PlayerRun() {
-    if (ok_) {
-      if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
-      WaitForSingleObject(pi_.hProcess, 3000);
-      CloseHandle(pi_.hProcess);
-      CloseHandle(pi_.hThread);
-    }
-    CloseHandle(started_);
-    DeleteFileW(exe_.c_str());
-  }
-  bool waitStarted() { return ok_ && WaitForSingleObject(started_, 10000) == WAIT_OBJECT_0; }
-  HWND window() { return waitWindow(pi_.dwProcessId, L"LxPlayerWindow", 3000); }
-  // Exit code, or -1 while it still runs after ms.
-  int waitExit(DWORD ms) {
-    DWORD code;
-    if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
-    GetExitCodeProcess(pi_.hProcess, &code);
-    return int(code);
-  }
-  // The text of the message box the player shows; the box is then confirmed.
-  std::wstring confirmMessage() {
-    HWND box = waitWindow(pi_.dwProcessId, L"#32770", 5000);
-    std::wstring text;
-    if (box) {
-      EnumChildWindows(box, staticText, LPARAM(&text));
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-    return text;
-  }
-  HWND promptWindow() { return waitWindow(pi_.dwProcessId, L"#32770", 5000); }
-  bool running() { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
-
-private:
-  std::wstring exe_;
-  HANDLE started_ = nullptr;
-  PROCESS_INFORMATION pi_{};
-  bool ok_ = false;
+  PlayerRun(const std::wstring& exe, const std::wstring& args) : checkers::PlayerRun(exe, args, true) {}
 };
 
 // Samples picture points on the screen until the player ends (or ms pass) and

@@ -1,4 +1,4 @@
-// Small file helpers for the recorder's tests: a private temporary folder
+// Small file helpers for the tests: a private temporary folder
 // that is removed afterwards, and whole-file reads and writes of bytes.
 #pragma once
 

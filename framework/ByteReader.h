@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 class ByteReader {
 public:
@@ -90,3 +91,12 @@ inline uint32_t getU32(const uint8_t* p) {
 }
 inline int32_t getI32(const uint8_t* p) { return static_cast<int32_t>(getU32(p)); }
 inline uint16_t getU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// A fixed text field of size bytes: up to the first NUL, or the whole field
+// when it has none (older files fill some fields completely).
+inline std::string loadFixedText(const uint8_t* field, std::size_t size) {
+  const void* nul = std::memchr(field, 0, size);
+  const std::size_t n =
+      nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - field) : size;
+  return std::string(reinterpret_cast<const char*>(field), n);
+}
