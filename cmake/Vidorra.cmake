@@ -147,7 +147,7 @@ function(vidorra_program_test name sound)
   if(NOT TARGET ${name})
     return()
   endif()
-  add_dependencies(${name} Vidorra zorbel trebis trebis1 pellun play scene)
+  add_dependencies(${name} Vidorra vidorra_folder zorbel trebis trebis1 pellun play scene)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/robot
                              ${PROJECT_SOURCE_DIR}/tests/recorder ${PROJECT_SOURCE_DIR}/tests/scene)
   target_link_libraries(${name} PRIVATE zorbel_iface)

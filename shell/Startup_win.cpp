@@ -20,6 +20,8 @@
 #include "WmvLibrary_win.h"
 #include "ZorbelNames.h"
 #include "WaitForm_win.h"
+#include "SelectBitrateForm_win.h"
+#include "SoundPackingAcm.h"
 #include "Camera_win.h"
 #include "DisplayKeeper_win.h"
 #include "MirrorDriver_win.h"
@@ -205,7 +207,9 @@ public:
   bool loadHelp() override {
     HMODULE h = LoadLibraryW(L"hhctrl.ocx");
     if (h) htmlHelpProc = reinterpret_cast<HtmlHelpProc>(GetProcAddress(h, "HtmlHelpA"));
-    return htmlHelpProc != nullptr && fileExists(form_.appDir + "help.chm");
+    // The help system is the library and its entry; the help file is opened
+    // when asked for.
+    return htmlHelpProc != nullptr;
   }
 
 private:
@@ -248,6 +252,10 @@ void TMainForm::FormCreate(TObject* Sender) {
   StartupResult r = runStartupChecks(*env, firstSiteBase(defaultUpdateConfig()).c_str());
   if (!r.carryOn) ExitProcess(static_cast<UINT>(r.exitCode));
   installWaitFormProgress();
+  // MP3 and TrueSpeech sound tracks, through the system's codecs; the
+  // widened copy of an 8-bit sound goes to the working folder.
+  static SelectBitrateChooser bitrateChooser;
+  registerSystemAcmSoundPackings(bitrateChooser, [this] { return Edit2->Text(); });
   installRecordingControl(*this);
   wmvAvailable = r.wmvAvailable;
   mp3Available = r.mp3Available;

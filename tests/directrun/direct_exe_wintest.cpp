@@ -13,7 +13,13 @@
 // screenshot taken half-way shows a recorded frame of about that time
 // (saved as a PNG under the build tree). The player part is also run over an
 // EXE that the output wrote from the scene's pictures directly, without the
-// program. Windows (Wine), a display and the sound server are needed.
+// program. A second recording has MP3 sound (packing 5, through our encoder
+// driver, installed for the run) with click sounds over recorded silence:
+// the EXE replays, its sound block holds the two formats, the seek index and
+// the MP3 frames, it unpacks through the system's decoder, and the MP3 is
+// left for check_direct_mp3.sh, where ffmpeg decodes it to the fitted length
+// with a click at the start of each clicked second. Windows (Wine), a display
+// and the sound server are needed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,8 +30,11 @@
 #include <string>
 #include <vector>
 
+#include "ByteSource.h"
 #include "ExeOutput.h"
 #include "Graphics.h"
+#include "Mp3DriverInstall.h"
+#include "SoundPackingAcm.h"
 #include "direct_run.h"
 #include "exe_checker.h"
 #include "scene_frames.h"
@@ -350,6 +359,159 @@ TEST(DirectExeProgram, RecordsTheSceneIntoAnExeThatReplaysAndPlays) {
   const int shown = PlayAndShoot(kept, p, frames, codes, OutPath(L"program_recording_midway.png"), {timeBox});
   std::printf("half-way the player showed frame %d of %d; screenshot %s\n", shown, count,
               Utf8(OutPath(L"program_recording_midway.png")).c_str());
+}
+
+// The MP3 block of an EXE by its layout: the PCM format that was coded (18
+// bytes), the coded format (18), the seek index (framesPerEntry, count and
+// count + 1 offsets into the data), dataLength and the MP3 frames.
+struct Mp3Block {
+  Bytes pcm, coded, mp3;
+  int32_t framesPerEntry = 0;
+  std::vector<int32_t> offsets;
+  bool ok = false;
+};
+
+Mp3Block Mp3BlockOf(const Bytes& file, const ParsedExe& p) {
+  Mp3Block b;
+  std::size_t at = p.soundStart;
+  const std::size_t end = p.soundEnd;
+  if (end > file.size() || end < at || end - at < 36 + 12) return b;
+  b.pcm = execheck::slice(file, at, 18);
+  b.coded = execheck::slice(file, at + 18, 18);
+  at += 36;
+  b.framesPerEntry = get32(file, at);
+  const int32_t count = get32(file, at + 4);
+  at += 8;
+  if (count < 0 || std::size_t(count) + 1 > (end - at) / 4) return b;
+  for (int32_t i = 0; i <= count; ++i, at += 4) b.offsets.push_back(get32(file, at));
+  if (end - at < 4) return b;
+  const int32_t n = get32(file, at);
+  at += 4;
+  if (n < 0 || std::size_t(n) != end - at) return b;
+  b.mp3 = execheck::slice(file, at, std::size_t(n));
+  b.ok = true;
+  return b;
+}
+
+// Takes out what the test put in, whatever way it ends.
+struct Mp3Run {
+  Mp3Run() {
+    wchar_t was[64] = {};
+    if (GetEnvironmentVariableW(zorbel::kSourceVariable, was, 64) < 64) source = was;
+    SetEnvironmentVariableW(zorbel::kSourceVariable, L"silence");
+    installed = mp3driver::install(MP3ACM_PATH);
+  }
+  ~Mp3Run() {
+    mp3driver::uninstall();
+    SetEnvironmentVariableW(zorbel::kSourceVariable, source.empty() ? nullptr : source.c_str());
+  }
+  bool installed = false;
+  std::wstring source;
+};
+
+TEST(DirectExeProgram, RecordsMp3SoundWithAClickAtEachClickedSecond) {
+  // The sound server records silence here (it inherits the program's
+  // environment), so the clicks are all there is to hear.
+  Mp3Run setup;
+  ASSERT_TRUE(setup.installed) << "the MP3 encoder driver did not install";
+  ProgramFolder folder;
+  const std::wstring exe = folder.work() + L"录像1.exe";
+  std::vector<std::string> settings = DirectSettings(folder, true, false);
+  settings[27] = "5";  // MP3 sound
+  settings[66] = "1";  // a click sound at every click
+  const std::vector<POINT> clicks = {{200, 150}, {420, 330}};
+  int offered = 0;
+  const Recording r = RecordScene(folder, settings, kStillAfterMs, 6000, [&] {
+    // The stop asks for the bit rate: the last (highest) one.
+    HWND d = FindWindowW(nullptr, L"选择流式声音比特率");
+    if (!offered && d && IsWindowVisible(d)) {
+      HWND list = ControlNamed(d, L"ListBox1");
+      offered = int(SendMessageW(list, LB_GETCOUNT, 0, 0));
+      SendMessageW(list, LB_SETCURSEL, WPARAM(offered - 1), 0);
+      PostMessageW(ControlNamed(d, L"Button2"), BM_CLICK, 0, 0);
+    }
+    return Exists(exe);
+  }, clicks);
+  for (const auto& b : r.boxes) std::printf("message box: %s\n", b.c_str());
+  for (const auto& f : r.files) std::printf("left in the working folder: %s\n", f.c_str());
+  ASSERT_TRUE(r.started) << "the recording did not start";
+  ASSERT_TRUE(r.stopped);
+  EXPECT_GT(offered, 0) << "no bit rate was offered";
+  ASSERT_TRUE(Exists(exe)) << "no finished EXE";
+  EXPECT_TRUE(r.boxes.empty()) << "the program said: " << r.boxes.front();
+
+  const Bytes file = readAll(exe);
+  const ParsedExe p = execheck::parseExe(file);
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.soundCodec, 5);
+  const int count = p.header[3];
+  ASSERT_EQ(int(p.frames.size()), count);
+  EXPECT_GE(count, 22);
+  EXPECT_LE(count, 36);
+  // Every frame replays to a whole picture of the scene, in the scene's
+  // order (the timing is the first recording's business).
+  const std::vector<int64_t> codes = sceneframes::sceneCodes(execheck::replay(p));
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+
+  // Two clicks of eight lines each; a click sounds at its frame's second.
+  const auto mouse = execheck::lines(p.mouseText);
+  ASSERT_EQ(mouse.size(), 16u) << p.mouseText;
+  std::vector<int> seconds;
+  for (std::size_t i = 0; i < mouse.size(); i += 8) seconds.push_back(std::stoi(mouse[i]) * 200 / 1000);
+  EXPECT_LT(seconds[0], seconds[1]) << "the clicks came two seconds apart";
+
+  const Mp3Block b = Mp3BlockOf(file, p);
+  ASSERT_TRUE(b.ok) << "the sound block does not follow its layout";
+  EXPECT_EQ(get16(b.pcm, 0), 1);
+  EXPECT_EQ(get16(b.pcm, 2), 1);
+  EXPECT_EQ(get32(b.pcm, 4), 11025);
+  EXPECT_EQ(get16(b.pcm, 14), 16);
+  EXPECT_EQ(get16(b.coded, 0), 85);
+  EXPECT_EQ(get16(b.coded, 2), 1);
+  EXPECT_EQ(get32(b.coded, 4), 11025);
+  ASSERT_GE(b.offsets.size(), 2u);
+  EXPECT_EQ(b.offsets.front(), 0);
+  EXPECT_EQ(b.offsets.back(), int32_t(b.mp3.size()));
+  EXPECT_GT(b.framesPerEntry, 0);
+
+  // Unpacked through the system's decoder: a WAV of the recorded format,
+  // the fitted length plus at most the codec delay (the encoder's 576
+  // samples and the decoder's 529) and the encoder's padding at the end
+  // (its flush leaves room for the decoder's delay and fills the last
+  // frame: less than two frames of 576 samples at this rate).
+  const int64_t fitted = FittedLength(11025 * 2, int64_t(count) * 200) / 2;
+  {
+    SpanSource src(file);
+    int64_t pos = int64_t(p.soundStart);
+    VectorSink wav;
+    SilentHost host;
+    ASSERT_EQ(unpackAcmSound(src, pos, int64_t(p.soundEnd), wav, systemAcm(), host, 5), 1);
+    EXPECT_EQ(pos, int64_t(p.soundEnd));
+    ASSERT_GT(wav.bytes.size(), 44u);
+    EXPECT_EQ(get32(wav.bytes, 24), 11025);
+    EXPECT_EQ(get16(wav.bytes, 34), 16);
+    const int64_t samples = int64_t(wav.bytes.size() - 44) / 2;
+    EXPECT_GE(samples, fitted);
+    EXPECT_LT(samples, fitted + 1105 + 2 * 576);
+  }
+
+  // For ffmpeg (check_direct_mp3.sh): the MP3 frames, and a line "file rate
+  // samples clicked-second ...".
+  const std::wstring mp3 = OutPath(L"program_mp3.mp3");
+  {
+    FILE* f = _wfopen(mp3.c_str(), L"wb");
+    ASSERT_TRUE(f);
+    std::fwrite(b.mp3.data(), 1, b.mp3.size(), f);
+    std::fclose(f);
+  }
+  std::string line = "program_mp3.mp3 11025 " + std::to_string(fitted);
+  for (int s : seconds) line += " " + std::to_string(s);
+  FILE* m = _wfopen(OutPath(L"program_mp3.txt").c_str(), L"wb");
+  ASSERT_TRUE(m);
+  std::fprintf(m, "%s\n", line.c_str());
+  std::fclose(m);
+  std::printf("%d frames, %zu bytes of MP3 at %d kbit/s; clicks at seconds %d and %d\n", count, b.mp3.size(),
+              get32(b.coded, 8) * 8 / 1000, seconds[0], seconds[1]);
 }
 
 }  // namespace

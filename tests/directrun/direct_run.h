@@ -75,7 +75,8 @@ inline std::vector<std::string> FilesIn(const std::wstring& folder) {
   return out;
 }
 
-// clicks: screen points clicked half-way (as the hook reports a left click).
+// clicks: screen points clicked (as the hook reports a left click), spread
+// evenly over the recording: a single one half-way.
 // killed: the program is ended hard after recordMs instead of stopped (its
 // helpers are then closed, so the sound server lets go of the side file).
 inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::string>& settings, int stillAfterMs,
@@ -119,9 +120,15 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   HWND form = run.mainForm;
   const DWORD t0 = GetTickCount();
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(recordMs / 2, [] { return false; });
-  for (const POINT& c : clicks) PostMessageW(form, WM_USER + 5, 1, MAKELPARAM(c.x, c.y));
-  run.Pump(recordMs - recordMs / 2, [] { return false; });
+  // The clicks spread evenly over the recording (one comes half-way).
+  const DWORD n = DWORD(clicks.size());
+  for (DWORD i = 0; i < n; ++i) {
+    const DWORD due = t0 + recordMs * (i + 1) / (n + 1);
+    if (int(due - GetTickCount()) > 0) run.Pump(due - GetTickCount(), [] { return false; });
+    PostMessageW(form, WM_USER + 5, 1, MAKELPARAM(clicks[i].x, clicks[i].y));
+  }
+  const DWORD end = t0 + recordMs;
+  if (int(end - GetTickCount()) > 0) run.Pump(end - GetTickCount(), [] { return false; });
   r.started = program::RecorderState(form) == 2;
   if (killed) {
     r.recordedMs = GetTickCount() - t0;
@@ -134,7 +141,9 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   }
   PostMessageW(form, WM_HOTKEY, 0, 0);
   r.recordedMs = GetTickCount() - t0;
-  run.Pump(60000, [&] { return program::RecorderState(form) == 1 && finished(); });
+  // finished() is asked first and on every turn: it may answer the dialogs
+  // the stop shows (the bit-rate choice of an MP3 sound).
+  run.Pump(60000, [&] { return finished() && program::RecorderState(form) == 1; });
   r.stopped = program::RecorderState(form) == 1;
   r.files = FilesIn(folder.work());
   scene.Close();

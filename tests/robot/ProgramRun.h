@@ -160,6 +160,13 @@ public:
     Copy(TREBIS1_DLL, L"trebis1.dll");
     Copy(PELLUN_EXE, L"pellun.exe");
     Copy(PLAY_DAT, L"play.dat");
+    // The click sounds lie beside the built program (its folder target).
+    const std::wstring built = WinePath(VIDORRA_EXE);
+    const std::wstring from = built.substr(0, built.find_last_of(L'\\') + 1);
+    for (int n = 1; n <= 8; ++n) {
+      const std::wstring name = L"mc" + std::to_wstring(n) + L".wav";
+      CopyFileW((from + name).c_str(), (dir_ + name).c_str(), FALSE);
+    }
   }
   ~ProgramFolder() {
     EndHelpers();
