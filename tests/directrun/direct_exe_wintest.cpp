@@ -1,6 +1,6 @@
 // Direct EXE recordings end to end. Vidorra.exe records the running test
 // scene straight into a self-playing EXE; the file is read by the checker
-// written from the container's layout tables (tests/recorder/exe_checker.h):
+// written from the container's layout tables (tests/checkers/exe_checker.h):
 // every frame, replayed from the key frames and the changed rectangles, must
 // be the scene's whole picture for the time code it shows, and that code
 // must be the frame's own time within one frame interval; frames of the

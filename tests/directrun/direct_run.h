@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ProgramRun.h"
+#include "player_run.h"
 #include "scene_frames.h"
 #include "scene_run.h"
 #include "test_files.h"
@@ -154,47 +155,7 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   return r;
 }
 
-// A self-playing recording run by its player stub: "LXPLAYFF" is created
-// here before the start, so a set event is seen however early it comes.
-class PlayerRun {
-public:
-  PlayerRun(const std::wstring& exe, const std::wstring& args) {
-    started_ = CreateEventW(nullptr, TRUE, FALSE, L"LXPLAYFF");
-    ResetEvent(started_);
-    std::wstring cmd = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    ok_ = CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
-  }
-  ~PlayerRun() {
-    if (ok_) {
-      if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
-      WaitForSingleObject(pi_.hProcess, 3000);
-      CloseHandle(pi_.hProcess);
-      CloseHandle(pi_.hThread);
-    }
-    CloseHandle(started_);
-  }
-  bool waitStarted(DWORD ms) { return ok_ && WaitForSingleObject(started_, ms) == WAIT_OBJECT_0; }
-  HWND window(DWORD ms) {
-    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < ms; Sleep(20)) {
-      HWND w = VisibleTopWindow(pi_.dwProcessId, L"LxPlayerWindow");
-      if (w) return w;
-    }
-    return nullptr;
-  }
-  // Exit code, or -1 while it still runs after ms.
-  int waitExit(DWORD ms) {
-    DWORD code = 0;
-    if (!ok_ || WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return -1;
-    GetExitCodeProcess(pi_.hProcess, &code);
-    return int(code);
-  }
-
-private:
-  HANDLE started_ = nullptr;
-  PROCESS_INFORMATION pi_ = {};
-  bool ok_ = false;
-};
+// A self-playing recording run by its player stub.
+using checkers::PlayerRun;
 
 }  // namespace directrun
