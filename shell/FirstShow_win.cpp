@@ -15,6 +15,7 @@
 #include "SysUtils.h"
 #include "SystemHelpers.h"
 #include "DisplayKeeper_win.h"
+#include "OnceTipsForm_win.h"
 #include "Overlay_win.h"
 
 namespace {
@@ -57,8 +58,14 @@ void selectKey(TComboBox* box, const AnsiString& name) {
 }  // namespace
 
 void TMainForm::FormShow(TObject* Sender) {
-  if (!loadingSettings || shownOnce_) return;
+  if (loadingSettings && !shownOnce_) firstShow();
+  // Every show brings the guide back when it went away with the main form.
+  if (guide && guide->showWithMain() == 1) guide->showGuide();
+}
+
+void TMainForm::firstShow() {
   shownOnce_ = true;
+  if (isVistaOrLater()) showOnceTip(TipText::kVistaColourScheme);
 
   HDC dc = GetDC(nullptr);
   int depth = GetDeviceCaps(dc, BITSPIXEL);
@@ -75,8 +82,8 @@ void TMainForm::FormShow(TObject* Sender) {
                     (osVersion.dwMajorVersion > 6 || (osVersion.dwMajorVersion == 6 && osVersion.dwMinorVersion >= 1));
   CaptureChoice choice = chooseCapture(depth, isVistaOrLater(), win7, captureSpeedMs,
                                        SpeedButton13->Enabled() || CheckBox21->Enabled());
-  // The acceleration tip is a once-only tip: it waits for the tip dialog.
   if (choice.advice == ScreenAdvice::use16BitColour) ShowMessage(StartupText::kUse16BitColour);
+  if (choice.advice == ScreenAdvice::tryDriverAcceleration) showOnceTip(StartupText::kTryDriverAcceleration);
   const bool eightBit = choice.eightBit;
   TPixelFormat capturePf = eightBit ? pf8bit : pf16bit;
   capturePixelFormat = static_cast<uint8_t>(capturePf);
@@ -107,16 +114,26 @@ void TMainForm::FormShow(TObject* Sender) {
 
 // The record-video indicator needs a stretchable overlay of the display;
 // where there is none the object is dropped and the option only records
-// what the screen shows.
+// what the screen shows. An overlay surface that cannot be made although
+// the display offers overlays usually means a video already holds it.
 void TMainForm::startRecordVideoOverlay() {
   if (!CheckBox16->Checked() || !hasDirectDrawEx()) return;
   overlay = new ddoverlayclass(Handle());
   int result = overlay->loadDirectDraw();
   if (result == 1) result = overlay->canStretchOverlay();
   if (result == 1) result = overlay->createPrimarySurface();
-  if (result == 1) result = overlay->createOverlaySurface(40, 20);
+  if (result == 1) {
+    result = overlay->createOverlaySurface(40, 20);
+    if (result != 1) showOnceTip(TipText::kVideoMayBeOpen);
+  }
   if (result == 1) {
     Timer1->SetEnabled(true);
+    // The overlay shows through wherever Image2 is painted in its colour key.
+    TCanvas* canvas = Image2->Canvas();
+    canvas->Brush.Color = overlay->colorKey;
+    canvas->Pen.Color = overlay->colorKey;
+    canvas->Rectangle(-1, -1, Image2->Width() + 1, Image2->Height() + 1);
+    Image2->Invalidate();
   } else if (result == 0) {
     delete overlay;
     overlay = nullptr;

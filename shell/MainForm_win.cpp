@@ -7,6 +7,7 @@
 #include "Irecorder.h"
 #include "RecordingMixer.h"
 #include "TargetPicking_win.h"
+#include "WaitForm_win.h"
 
 TMainForm* MainForm = nullptr;
 HtmlHelpProc htmlHelpProc = nullptr;
@@ -29,6 +30,12 @@ TMainForm::TMainForm(TComponent* Owner) : TForm(Owner) {
   onTrayIcon = [this](TMessage& m) { wmTrayIcon(m); };
   LoadLayout("TMainForm");
   installTargetPicking(*this);
+  // The end of a Flash export deletes its hand-over file in the working
+  // folder: Edit2, joined with file names as every output of the form joins
+  // it (set.dat and the fallback "ls\" keep its separator at the end).
+  FlashJobHooks flash;
+  flash.workingFolder = [this] { return Edit2->Text(); };
+  setFlashJobHooks(flash);
 }
 
 TMainForm::~TMainForm() {
@@ -122,6 +129,7 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_COMPONENT(b, Button3);
   LAYOUT_COMPONENT(b, CheckBox18);
   LAYOUT_COMPONENT(b, Image1);
+  LAYOUT_COMPONENT(b, Image2);
   LAYOUT_COMPONENT(b, ScrollBox1);
   LAYOUT_COMPONENT(b, FileListBox1);
   LAYOUT_COMPONENT(b, SpeedButton4);

@@ -3,8 +3,10 @@
 // Irecorder, the mixer, the hook libraries, the kernel objects) and the
 // components other forms reach through MainForm. The behaviour lives in
 // units of one job each: Startup_win.cpp (creation), FirstShow_win.cpp,
-// Shutdown_win.cpp, MessageRouting_win.cpp, HotKeyPage_win.cpp,
-// SoundPage_win.cpp, WebSite_win.cpp; the device objects in
+// Shutdown_win.cpp (with ShutdownRules), MessageRouting_win.cpp,
+// HotKeyPage_win.cpp, SoundPage_win.cpp, WebSite_win.cpp,
+// ScheduleState_win.cpp; the once-only tips in OnceTipsForm_win (with
+// OnceTips); the device objects in
 // MirrorDriver_win, DisplayKeeper_win, Camera_win and Overlay_win.
 // Windows only.
 #pragma once
@@ -237,6 +239,27 @@ public:
   // that size: infoX, infoY and the measured infoTextWidth, infoTextHeight.
   void placeCustomInfo(int width, int height);
 
+  // The step-by-step guide (TXiangdaoForm) as the main form uses it: hidden
+  // with the main form when that goes to the tray, shown again with it.
+  // Null until the guide form exists.
+  class Guide {
+  public:
+    virtual ~Guide() = default;
+    virtual bool guideVisible() = 0;
+    virtual void hideGuide() = 0;
+    virtual void showGuide() = 0;
+    virtual uint8_t showWithMain() = 0;
+    virtual void setShowWithMain(uint8_t on) = 0;
+  };
+  Guide* guide = nullptr;
+  TImage* Image2 = nullptr;  // the toolbar picture the record-video overlay shows through
+  // The scheduled-recording state (scheduleState): 0 and 2 leave a wait,
+  // stopping its one-second timer (scheduleTimerId) and giving the controls
+  // back; entering the wait (1) belongs to the schedule page's button.
+  bool setScheduleState(int state);
+  void showScheduleState(int state);
+  UINT scheduleTimerId = 0;
+
 protected:
   void DeclareMembers(TFormBinder& b) override;
   void HelpRequested(TMessage& m) override;
@@ -245,6 +268,7 @@ private:
   void fillFromSettings(const SettingsFile& s);
   void storeIntoSettings(SettingsFile& s) const;
   void setUpWorkingFolder(const SettingsFile& s);
+  void firstShow();
   void startRecordVideoOverlay();
   void refreshSoundPage();
   void disableXvidStatusWindow();

@@ -8,6 +8,8 @@
 
 #include <mmsystem.h>
 
+#include "OnceTipsForm_win.h"
+
 namespace {
 void call(const std::function<void(TMessage&)>& handler, TMessage& m) {
   if (handler) handler(m);
@@ -35,6 +37,11 @@ void TMainForm::Dispatch(TMessage& m) {
 
 void TMainForm::wmSysCommand(TMessage& m) {
   if ((m.WParam & 0xFFF0) == SC_MINIMIZE && trayIconShown == 1) {
+    // The guide goes with the main form and comes back with it.
+    if (guide && guide->guideVisible()) {
+      guide->hideGuide();
+      guide->setShowWithMain(1);
+    }
     Hide();
     m.Result = 0;
     return;
@@ -101,9 +108,13 @@ void TMainForm::PageControl2Change(TObject* Sender) {
     return;
   }
   // The mixer is read again each time: the user may have changed the
-  // default recording device meanwhile. (The hot-key page's once-only tip
-  // about combination keys needs the tip dialog, which is not built yet.)
-  if (PageControl2->ActivePageIndex() == 2) refreshSoundPage();
+  // default recording device meanwhile.
+  if (PageControl2->ActivePageIndex() == 2) {
+    refreshSoundPage();
+  } else if (PageControl2->ActivePageIndex() == 3 && !CheckBox5->Checked() && !CheckBox6->Checked() &&
+             !CheckBox7->Checked()) {
+    showOnceTip(TipText::kUseCombinationKeys);
+  }
 }
 
 void TMainForm::SpeedButton24Click(TObject* Sender) {}

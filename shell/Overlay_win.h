@@ -38,5 +38,6 @@ public:
   HMODULE library = nullptr;
   DDSURFACEDESC surfaceDesc = {};
   int yuvMode = 0;
+  COLORREF colorKey = 0x000A000A;  // red 10, green 0, blue 10: where Image2 lets the overlay through
   LONG pitch = 0;
 };

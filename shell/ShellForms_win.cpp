@@ -23,7 +23,6 @@ TASFSetForm* ASFSetForm = nullptr;
 TJmForm* JmForm = nullptr;
 TQzysetForm* QzysetForm = nullptr;
 THtbfylForm* HtbfylForm = nullptr;
-TAutotsForm* AutotsForm = nullptr;
 TASFWaitForm* ASFWaitForm = nullptr;
 TFanweixtForm* FanweixtForm = nullptr;
 TXiangdaoForm* XiangdaoForm = nullptr;

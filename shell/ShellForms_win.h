@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Forms.h"
+#include "OnceTipsForm_win.h"
 #include "StopTipForm_win.h"
 
 #define VIDORRA_SHELL_FORM(T) \
@@ -34,7 +35,6 @@ VIDORRA_SHELL_FORM(TASFSetForm);
 VIDORRA_SHELL_FORM(TJmForm);
 VIDORRA_SHELL_FORM(TQzysetForm);
 VIDORRA_SHELL_FORM(THtbfylForm);
-VIDORRA_SHELL_FORM(TAutotsForm);
 VIDORRA_SHELL_FORM(TASFWaitForm);
 VIDORRA_SHELL_FORM(TFanweixtForm);
 VIDORRA_SHELL_FORM(TXiangdaoForm);
@@ -68,7 +68,6 @@ extern TASFSetForm* ASFSetForm;
 extern TJmForm* JmForm;
 extern TQzysetForm* QzysetForm;
 extern THtbfylForm* HtbfylForm;
-extern TAutotsForm* AutotsForm;
 extern TASFWaitForm* ASFWaitForm;
 extern TFanweixtForm* FanweixtForm;
 extern TXiangdaoForm* XiangdaoForm;

@@ -18,6 +18,7 @@
 #include "DisplayKeeper_win.h"
 #include "MirrorDriver_win.h"
 #include "Overlay_win.h"
+#include "ShutdownRules.h"
 
 namespace {
 void closeMouseHelperWindow() {
@@ -27,27 +28,32 @@ void closeMouseHelperWindow() {
 }  // namespace
 
 void TMainForm::FormClose(TObject* Sender, TCloseAction& Action) {
-  if (loadingSettings) {
+  CloseState state;
+  state.loadingSettings = loadingSettings != 0;
+  state.previewRunning = SpeedButton21->Caption() != "预览";
+  state.recordingExists = !ToolButton2->Enabled();
+  state.scheduleState = scheduleState;
+  switch (firstCloseStep(state)) {
+  case CloseStep::closeEarly:
     if (winsockStarted_) WSACleanup();
     winsockStarted_ = false;
     return;
-  }
-  if (SpeedButton21->Caption() != "预览") {
+  case CloseStep::refusePreview:
     ShowMessage("请先停止预览");
     Action = caNone;
     return;
-  }
-  if (!ToolButton2->Enabled()) {
+  case CloseStep::refuseRecording:
     ShowMessage("正在录制动画,如果要关闭软件请先停止录制");
     Action = caNone;
     return;
-  }
-  if (scheduleState == 1) {
+  case CloseStep::askSchedule:
     if (Application->MessageBox("现在处于定时等待状态,要退出定时并关闭软件吗?", "Vidorra", MB_OKCANCEL) != IDOK) {
       Action = caNone;
       return;
     }
-    scheduleState = 0;
+    setScheduleState(0);
+    break;
+  case CloseStep::tearDown: break;
   }
   if (winsockStarted_) WSACleanup();
   winsockStarted_ = false;
@@ -132,7 +138,7 @@ void TMainForm::storeIntoSettings(SettingsFile& s) const {
   s.setFlag(recordVideoOverlay, CheckBox16->Checked());
   s.setFlag(captureLayered, CheckBox17->Checked());
   s.setFlag(useMirrorDriver, CheckBox19->Checked());
-  s.setFlag(keepDisplaySpecialSetting, CheckBox21->Checked());
+  s.setFlag(keepDisplaySpecialSetting, keepDisplaySpecialLine(CheckBox21->Checked(), CheckBox22->Checked()));
   s.setInteger(SettingsLine::drawTool, drawTool);
   s.setInteger(SettingsLine::drawPenWidth, drawPenWidth);
   s.setInteger(SettingsLine::drawPenColor, drawPenColor);
@@ -144,7 +150,8 @@ void TMainForm::storeIntoSettings(SettingsFile& s) const {
   s.setInteger(regionTop, StrToIntDef(Edit4->Text(), 0));
   s.setInteger(regionRight, StrToIntDef(Edit5->Text(), 0));
   s.setInteger(regionBottom, StrToIntDef(Edit6->Text(), 0));
-  s.setFlag(cameraSpecialSetting, CheckBox24->Checked());
+  s.setFlag(cameraSpecialSetting,
+            cameraSpecialLine(CheckBox21->Checked(), CheckBox24->Checked(), CheckBox25->Checked()));
   s.setFlag(timeCaptionOn, CheckBox26->Checked());
   s.setFlag(keepMixerSettings, CheckBox27->Checked());
   s.setInteger(mixerSource, savedSoundSource);

@@ -2,9 +2,11 @@
 // build: the start-up failure table (each row's message and exit code); a
 // whole run that shows the main window filled from a fixture set.dat, holds
 // the four hot keys, and on close writes set.dat back with every line it does
-// not own unchanged; a real key press of the start/stop key; and every page
-// chosen by its tab and photographed. Boxes are read and answered from this
-// process; Windows (Wine), a display and xdotool needed.
+// not own unchanged; a real key press of the start/stop key (and a close
+// refused while it records); the once-only tips until they are dismissed,
+// over two runs; and every page chosen by its tab and photographed. Boxes
+// and tips are read and answered from this process; Windows (Wine), a
+// display and xdotool needed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -280,17 +282,97 @@ TEST(Program, ARealKeyPressOfTheStartStopKeyReachesTheHotKeyHandler) {
   ASSERT_TRUE(Xdo(press));
   for (int i = 0; i < 50 && RecorderState(form) != 2; ++i) PumpFor(run, 100);
   EXPECT_EQ(RecorderState(form), 2) << "the start key did not arrive";
+  // Closing while recording is refused with its message; the recording goes on.
+  PostMessageW(form, WM_CLOSE, 0, 0);
   PumpFor(run, 1500);
+  EXPECT_TRUE(run.Saw(u8"正在录制动画,如果要关闭软件请先停止录制"));
+  EXPECT_FALSE(run.exited);
+  EXPECT_EQ(RecorderState(form), 2);
+  const std::size_t boxesWhileRecording = run.boxes.size();
   ASSERT_TRUE(Xdo(press));
   const std::wstring lx = folder.path(L"ls\\录像1.lx");
   for (int i = 0; i < 100 && !(RecorderState(form) == 1 && HasLxTrailer(ReadFileBytes(lx))); ++i) PumpFor(run, 100);
   EXPECT_EQ(RecorderState(form), 1) << "the stop key did not arrive";
   EXPECT_TRUE(HasLxTrailer(ReadFileBytes(lx)));
-  EXPECT_EQ(run.boxes.size(), boxesBefore) << run.boxes.back();
+  EXPECT_EQ(boxesWhileRecording, boxesBefore + 1);
+  EXPECT_EQ(run.boxes.size(), boxesWhileRecording) << run.boxes.back();
 
   PostMessageW(form, WM_CLOSE, 0, 0);
   run.PumpUntilExit(20000);
   EXPECT_TRUE(run.exited);
+}
+
+// ---- once-only tips ---------------------------------------------------------
+// The texts as the user reads them, and the hot-key tip as tishin.dat keeps
+// it (code page 936: plain literals are compiled to it).
+const char* const kVistaTip = u8"在VISTA/WIN7下运行本软件时,屏幕配色方案会自动暂时更改为Windows7 Basic,软件关闭时会自动恢复原来设置,这是为了减小录像的大小,不是软件兼容性问题,请不用担心。";
+const char* const kCombinationKeysTip = u8"由于考虑要兼容旧版本的操作习惯,默认的快捷键未使用组合键。但我们强烈建议你设置使用组合键,因为如果不使用组合键,在录制时很可能会误按F2或F3,造成停止录像或暂停录像。使用组合键可以很好地解决此问题。具体操作方法可以在此页面上按F1键";
+const char* const kCombinationKeysTip936 = "由于考虑要兼容旧版本的操作习惯,默认的快捷键未使用组合键。但我们强烈建议你设置使用组合键,因为如果不使用组合键,在录制时很可能会误按F2或F3,造成停止录像或暂停录像。使用组合键可以很好地解决此问题。具体操作方法可以在此页面上按F1键";
+const char* const kVistaTip936 = "在VISTA/WIN7下运行本软件时,屏幕配色方案会自动暂时更改为Windows7 Basic,软件关闭时会自动恢复原来设置,这是为了减小录像的大小,不是软件兼容性问题,请不用担心。";
+
+// Chooses a record-mode option page as a click on its tab would, and answers
+// what comes up.
+void ChooseOptionPage(ProgramRun& run, int index) {
+  PostMessageW(ControlNamed(run.mainForm, L"PageControl2"), TCM_SETCURFOCUS, static_cast<WPARAM>(index), 0);
+  PumpFor(run, 800);
+}
+
+// On Windows 7 the colour-scheme tip comes before the main window; with no
+// modifier for the hot keys the hot-key page advises combinations each time
+// it is chosen, until the tip is dismissed. The dismissals are kept for the
+// next run in tishin.dat.
+TEST(Program, OnceOnlyTipsComeUntilTheUserDismissesThem) {
+  WindowsVersion version(L"win7");  // whatever an earlier run left behind
+  ProgramFolder folder;
+  std::vector<std::string> lines(130, "0");  // no Ctrl, Alt or Shift
+  lines[3] = "F5", lines[4] = "F6", lines[5] = "F7", lines[73] = "F8";
+  lines[6] = "1";
+  lines[61] = "SimSun";
+  lines[68] = "5";
+  folder.WriteSettings(lines);
+  const std::wstring tishin = folder.path(L"tishin.dat");
+  {
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(folder));
+    ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+    ASSERT_EQ(run.tips, std::vector<std::string>{kVistaTip});
+    const std::size_t boxesAtStart = run.boxes.size();
+    ChooseOptionPage(run, 3);
+    ASSERT_EQ(run.tips.size(), 2u);
+    EXPECT_EQ(run.tips[1], kCombinationKeysTip);
+    // "确定" without the box: it comes again.
+    ChooseOptionPage(run, 0);
+    ChooseOptionPage(run, 3);
+    ASSERT_EQ(run.tips.size(), 3u);
+    EXPECT_EQ(run.tips[2], kCombinationKeysTip);
+    EXPECT_EQ(GetFileAttributesW(tishin.c_str()), INVALID_FILE_ATTRIBUTES);
+    // With the box ticked it is gone for good.
+    ChooseOptionPage(run, 0);
+    run.dismissTips = true;
+    ChooseOptionPage(run, 3);
+    ASSERT_EQ(run.tips.size(), 4u);
+    ChooseOptionPage(run, 0);
+    ChooseOptionPage(run, 3);
+    EXPECT_EQ(run.tips.size(), 4u);
+    EXPECT_EQ(ReadFileBytes(tishin), kCombinationKeysTip936);
+    EXPECT_EQ(run.boxes.size(), boxesAtStart) << run.boxes.back();
+    PostMessageW(run.mainForm, WM_CLOSE, 0, 0);
+    run.PumpUntilExit(20000);
+    EXPECT_TRUE(run.exited);
+  }
+  {
+    ProgramRun run;
+    run.dismissTips = true;
+    ASSERT_TRUE(run.Start(folder));
+    ASSERT_NE(run.mainForm, nullptr) << (run.boxes.empty() ? "" : run.boxes.back());
+    EXPECT_EQ(run.tips, std::vector<std::string>{kVistaTip});
+    ChooseOptionPage(run, 3);
+    EXPECT_EQ(run.tips.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(tishin), std::string(kCombinationKeysTip936) + kVistaTip936);
+    PostMessageW(run.mainForm, WM_CLOSE, 0, 0);
+    run.PumpUntilExit(20000);
+    EXPECT_TRUE(run.exited);
+  }
 }
 
 // ---- every page, shown and photographed ------------------------------------

@@ -108,6 +108,31 @@ inline bool Checked(HWND form, const wchar_t* name) {
   return SendMessageW(ControlNamed(form, name), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// The once-only tip window (TAutotsForm) of the process while it is shown:
+// a form with the tip in Memo4, the check box "知道了，以后不要再提示" and "确定".
+namespace detail {
+struct TipQuery {
+  DWORD pid;
+  HWND hwnd = nullptr;
+};
+inline BOOL CALLBACK FindTip(HWND w, LPARAM lp) {
+  auto* q = reinterpret_cast<TipQuery*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner == q->pid && IsWindowVisible(w) && ClassOf(w) == L"VidorraForm" && ControlNamed(w, L"Memo4") &&
+      ControlNamed(w, L"CheckBox1") && ControlNamed(w, L"Button2")) {
+    q->hwnd = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace detail
+inline HWND VisibleOnceTip(DWORD pid) {
+  detail::TipQuery q{pid};
+  EnumWindows(detail::FindTip, reinterpret_cast<LPARAM>(&q));
+  return q.hwnd;
+}
+
 // The recorder's state as the outside query answers it: 1 idle, 2 recording,
 // 3 paused.
 inline LRESULT RecorderState(HWND form) {
@@ -222,6 +247,8 @@ private:
 struct ProgramRun {
   PROCESS_INFORMATION pi = {};
   std::vector<std::string> boxes;  // UTF-8 texts of the boxes answered, in order
+  std::vector<std::string> tips;   // UTF-8 texts of the once-only tips answered, in order
+  bool dismissTips = false;        // answer tips with "以后不要再提示" ticked
   HWND mainForm = nullptr;
   bool exited = false;
   DWORD exitCode = 99;
@@ -247,8 +274,9 @@ struct ProgramRun {
     Pump(60000, [&] { return mainForm != nullptr; });
     return true;
   }
-  // Answers every box with its first button until done() holds, the time
-  // is up or the program ends.
+  // Answers every box with its first button, and every once-only tip with
+  // "确定" (its check box ticked when dismissTips), until done() holds, the
+  // time is up or the program ends.
   template <class Done>
   void Pump(DWORD ms, Done done) {
     DWORD until = GetTickCount() + ms;
@@ -266,6 +294,13 @@ struct ProgramRun {
           Sleep(300);
           continue;
         }
+      }
+      if (HWND tip = VisibleOnceTip(pi.dwProcessId)) {
+        tips.push_back(Utf8(TextOf(ControlNamed(tip, L"Memo4"))));
+        if (dismissTips) PostMessageW(ControlNamed(tip, L"CheckBox1"), BM_CLICK, 0, 0);
+        PostMessageW(ControlNamed(tip, L"Button2"), BM_CLICK, 0, 0);
+        for (int i = 0; i < 50 && IsWindowVisible(tip); ++i) Sleep(50);
+        continue;
       }
       if (!mainForm) {
         HWND form = VisibleTopWindow(pi.dwProcessId, L"VidorraForm");
