@@ -68,9 +68,9 @@ public:
   // Why open, writePicture or finish failed, for the caller to show ("" when
   // nothing failed). A finish that could not add the sound at once leaves
   // the recording deferred (finish true, path() the .avw) and says why here.
-  const AnsiString& failureMessage() const { return failure_; }
+  AnsiString failureText() const override { return failure_; }
   // The dropped-frame report of an immediate finish ("" when none is due).
-  const AnsiString& report() const { return report_; }
+  AnsiString report() const override { return report_; }
 
 private:
   void close();

@@ -103,7 +103,7 @@ public:
   bool writeRepeats(int framesInTime, const CursorBlock& cursor);
 
   // Why the last operation failed (CP936 text for a message box), or "".
-  const AnsiString& failureText() const { return failure_; }
+  AnsiString failureText() const override { return failure_; }
   // The mirror path is in use (the tick then captures nothing itself).
   bool mirrorActive() const { return mirrorActive_; }
   // The key-frame list so far: frame number, offset from the picture part.

@@ -1,7 +1,8 @@
-// The one interface every output of a recording implements: the .lx file,
-// and later the direct EXE, AVI and WMV files. The record tick hands each
-// captured picture to whichever output the recording opened and never asks
-// which one it is; a new output is a new unit, not new branches in the tick.
+// The one interface every output of a recording implements: the .lx file and
+// the direct EXE and AVI files (a WMV output comes as one more unit). The
+// record tick and the stop hand each captured picture to whichever output the
+// recording opened and ask it for its failures and its report, never which
+// one it is; a new output is a new unit, not new branches in its callers.
 //
 // Call order: open, then writePicture once per captured picture, then
 // takeClicks and takeSound, then finish (or abandon at any point). After
@@ -68,4 +69,11 @@ public:
   virtual int framesInTime() const = 0;
   // Bytes the output file holds now, for the size rule.
   virtual int64_t bytesWritten() const = 0;
+
+  // What went wrong at the last false result, for the caller's message;
+  // empty when the output has nothing to add.
+  virtual AnsiString failureText() const { return AnsiString(); }
+  // What a finished output has to tell the user besides its success (the
+  // AVI's count of repeated frames); empty for nothing.
+  virtual AnsiString report() const { return AnsiString(); }
 };

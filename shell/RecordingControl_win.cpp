@@ -457,11 +457,8 @@ void RecordingControl::start() {
       new RecordingSession(header, std::move(output), *platform_, options, state_, pacer_, tickCounter_));
   platform_->watch(session_.get());
   if (!session_->start()) {
-    AnsiString why = "创建文件失败:" + outputPath;
-    if (choice == OutputChoice::DirectExe && !static_cast<ExeOutput*>(opened)->failureText().IsEmpty())
-      why = static_cast<ExeOutput*>(opened)->failureText();
-    if (choice == OutputChoice::DirectAvi && !static_cast<AviOutput*>(opened)->failureMessage().IsEmpty())
-      why = static_cast<AviOutput*>(opened)->failureMessage();
+    AnsiString why = opened->failureText();
+    if (why.IsEmpty()) why = "创建文件失败:" + outputPath;
     session_.reset();
     platform_.reset();
     return refuse(why);
@@ -580,11 +577,8 @@ void RecordingControl::afterStop() {
   OutputKind kind = OutputKind::Lx;
   if (RecordingOutput* output = session_->output()) {
     kind = output->kind();
-    if (kind == OutputKind::DirectExe) finisherText = static_cast<ExeOutput*>(output)->failureText();
-    if (kind == OutputKind::DirectAvi) {
-      finisherText = static_cast<AviOutput*>(output)->failureMessage();
-      aviReport = static_cast<AviOutput*>(output)->report();
-    }
+    finisherText = output->failureText();
+    aviReport = output->report();
   }
   const TStringList& done = session_->finishedFiles();
   TStringList files;

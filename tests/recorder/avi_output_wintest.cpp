@@ -131,7 +131,7 @@ LxHeader headerFor(const Recording& rec) {
 }
 
 void record(AviOutput& out, Recording& rec, const std::string& wav) {
-  ASSERT_TRUE(out.open(headerFor(rec))) << out.failureMessage().str();
+  ASSERT_TRUE(out.open(headerFor(rec))) << out.failureText().str();
   TBitmap b;
   b.SetSize(kW, kH);
   b.SetPixelFormat(rec.format);
@@ -195,7 +195,7 @@ TEST(AviOutput, FinishedAtOnceHasTheFrameRateFramesAndFittedSound) {
     const std::string wav = avi.substr(0, avi.size() - 4) + "1.wav";
     AviOutput out{AnsiString(avi), AviOutputOptions()};
     record(out, rec, wav);
-    ASSERT_TRUE(out.finish(true)) << out.failureMessage().str();
+    ASSERT_TRUE(out.finish(true)) << out.failureText().str();
     EXPECT_EQ(out.path().str(), avi);
     EXPECT_FALSE(exists(avi.substr(0, avi.size() - 1) + "w"));
     EXPECT_FALSE(exists(wav)) << "the side file goes once its sound is in the AVI";
