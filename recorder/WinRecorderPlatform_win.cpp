@@ -134,10 +134,10 @@ int64_t WinRecorderPlatform::fileBytes(const AnsiString& path) {
   return (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-int64_t freeDiskMiBOf(const AnsiString& folder) {
+int64_t freeDiskMB(const AnsiString& folder) {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExW(Cp936ToWide(folder).c_str(), &available, nullptr, nullptr)) return 0;
   return int64_t(available.QuadPart / (1024 * 1024));
 }
 
-int64_t WinRecorderPlatform::freeDiskMiB() { return freeDiskMiBOf(options_.folder); }
+int64_t WinRecorderPlatform::freeDiskMiB() { return freeDiskMB(options_.folder); }

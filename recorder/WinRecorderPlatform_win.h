@@ -60,7 +60,7 @@ struct WinPlatformOptions {
 };
 
 // Free space of the folder's disk for this user, in MiB; 0 when unknown.
-int64_t freeDiskMiBOf(const AnsiString& folder);
+int64_t freeDiskMB(const AnsiString& folder);
 
 class WinRecorderPlatform : public RecorderPlatform {
 public:

@@ -239,5 +239,5 @@ void TMainForm::setUpWorkingFolder(const SettingsFile& s) {
   FileListBox1->SetDirectory(folder.path);
   nextFileNumber = nextFreeFileNumber(folder.path);
   Edit1->SetText(recordingBaseName(nextFileNumber));
-  Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMiBOf(folder.path))) + "M");
+  Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMB(folder.path))) + "M");
 }

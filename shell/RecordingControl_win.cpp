@@ -590,7 +590,7 @@ void RecordingControl::afterStop() {
   const AnsiString folder = form_.Edit2->Text();
   form_.nextFileNumber = nextFreeFileNumber(folder);
   form_.Edit1->SetText(recordingBaseName(form_.nextFileNumber));
-  form_.Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMiBOf(folder))) + "M");
+  form_.Label4->SetCaption(IntToStr(static_cast<int>(freeDiskMB(folder))) + "M");
   form_.FileListBox1->Update();
   if (hidMainForm_) form_.Show();
   if (form_.trayIconShown) form_.removeTrayIcon();
