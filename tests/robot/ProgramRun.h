@@ -296,7 +296,11 @@ struct ProgramRun {
         }
       }
       if (HWND tip = VisibleOnceTip(pi.dwProcessId)) {
-        tips.push_back(Utf8(TextOf(ControlNamed(tip, L"Memo4"))));
+        // The window shows before its show handler has put the tip in: look
+        // again until the text is there.
+        std::wstring text = TextOf(ControlNamed(tip, L"Memo4"));
+        if (text.empty()) continue;
+        tips.push_back(Utf8(text));
         if (dismissTips) PostMessageW(ControlNamed(tip, L"CheckBox1"), BM_CLICK, 0, 0);
         PostMessageW(ControlNamed(tip, L"Button2"), BM_CLICK, 0, 0);
         for (int i = 0; i < 50 && IsWindowVisible(tip); ++i) Sleep(50);
