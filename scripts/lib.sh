@@ -26,7 +26,7 @@ on_wine_machine() {
     "$@"
   else
     VIDORRA_CACHE=$cache bash "$here/scripts/vm/make-guest" || return 1
-    VIDORRA_CACHE=$cache "$here/scripts/vm/run" --cpus "$jobs" --mem "$(( jobs > 4 ? 6 : 4 ))" \
+    VIDORRA_CACHE=$cache "$here/scripts/vm/run" --cpus "$jobs" --mem "$(( jobs > 4 ? 10 : 4 ))" \
       --env VIDORRA_CACHE="$cache" --env VIDORRA_BUILD="$build" -- "$@"
   fi
 }
