@@ -260,11 +260,44 @@ public:
   void showScheduleState(int state);
   UINT scheduleTimerId = 0;
 
+  // The recording browser (RecordingBrowser_win.cpp, with RecordingView):
+  // the list's handler, the status line, the generate page it fills, and
+  // the properties and first frame of each kind of recording.
+  TStatusBar* StatusBar1 = nullptr;
+  TEdit *Edit7 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr, *Edit12 = nullptr, *Edit13 = nullptr;
+  TLabel *Label13 = nullptr, *Label26 = nullptr, *Label30 = nullptr, *Label31 = nullptr, *Label32 = nullptr;
+  TRadioButton *RadioButton18 = nullptr, *RadioButton19 = nullptr, *RadioButton20 = nullptr,
+               *RadioButton21 = nullptr, *RadioButton26 = nullptr, *RadioButton27 = nullptr,
+               *RadioButton28 = nullptr;
+  TCheckBox *CheckBox4 = nullptr, *CheckBox14 = nullptr;
+  void FileListBox1Click(TObject* Sender);
+  void RadioButton20Click(TObject* Sender);
+  void RadioButton21Click(TObject* Sender);
+  float fileSizeKB(const AnsiString& path);
+  AnsiString fileCreationText(const AnsiString& path);
+  void showAviInfo(const AnsiString& path);
+  void showWmvInfo(const AnsiString& path);
+  void showExeInfo(const AnsiString& path);
+  // Draws previewBitmap into Image1 (the preview's unit).
+  void drawPreview();
+  // Above 0 while a progress-window job of the main window runs
+  // (MainFormJob_win.h): the list, the menus, the toolbar and the hot keys
+  // do nothing meanwhile.
+  int jobRunning = 0;
+
 protected:
   void DeclareMembers(TFormBinder& b) override;
   void HelpRequested(TMessage& m) override;
 
 private:
+  void declareBrowserMembers(TFormBinder& b);
+  AnsiString fileFacts(const AnsiString& path);
+  void finishOrRepairExw();
+  void finishAvw();
+  void selectExe();
+  bool showLx();
+  void leaveTrialBar();
+  void redrawTrialFrame();
   void fillFromSettings(const SettingsFile& s);
   void storeIntoSettings(SettingsFile& s) const;
   void setUpWorkingFolder(const SettingsFile& s);
