@@ -169,4 +169,5 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, ToolButton4Click);
   LAYOUT_HANDLER(b, ToolButton5Click);
   LAYOUT_HANDLER(b, ToolButton10Click);
+  declareRecordingListHandlers(b);
 }
