@@ -170,4 +170,5 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, ToolButton5Click);
   LAYOUT_HANDLER(b, ToolButton10Click);
   declareBrowserMembers(b);
+  declareRecordingListHandlers(b);
 }
