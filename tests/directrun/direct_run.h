@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -122,7 +123,9 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   PostMessageW(form, WM_HOTKEY, 0, 0);
   // The recording's time counts from its start, which a slow machine may
   // reach only seconds after the hot key.
-  run.Pump(30000, [&] { return program::RecorderState(form) == 2; });
+  const DWORD asked = GetTickCount();
+  run.Pump(120000, [&] { return program::RecorderState(form) == 2; });
+  std::printf("recording started %lu ms after the hot key\n", GetTickCount() - asked);
   scene.RecordingStarted();
   const DWORD t0 = GetTickCount();
   // The clicks spread evenly over the recording (one comes half-way).
@@ -148,8 +151,10 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   r.recordedMs = GetTickCount() - t0;
   // finished() is asked first and on every turn: it may answer the dialogs
   // the stop shows (the bit-rate choice of an MP3 sound).
-  run.Pump(60000, [&] { return finished() && program::RecorderState(form) == 1; });
+  run.Pump(120000, [&] { return finished() && program::RecorderState(form) == 1; });
   r.stopped = program::RecorderState(form) == 1;
+  std::printf("recording %s %lu ms after the stop key\n", r.stopped ? "stopped" : "still not stopped",
+              GetTickCount() - t0 - r.recordedMs);
   r.files = FilesIn(folder.work());
   scene.Close();
   PostMessageW(form, WM_CLOSE, 0, 0);

@@ -116,6 +116,7 @@ TEST_P(StartupFailures, EachRowShowsItsMessageAndEndsWithItsCode) {
     EXPECT_FALSE(enabled(L"CheckBox24"));
   }
   ProgramRun second;
+  second.besideAnother = true;
   ASSERT_TRUE(second.Start(folder));
   EXPECT_TRUE(second.exited);
   EXPECT_EQ(second.exitCode, 1u);

@@ -12,8 +12,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ProgramRun.h"
@@ -99,21 +102,21 @@ public:
         if (text.empty() && GetDlgItem(box, IDYES)) {
           // The shell's own question before it sends files to the trash:
           // its text is painted, not a control.
-          seen.push_back("shell confirmation");
+          note("shell confirmation");
           PostMessageW(box, WM_COMMAND, IDYES, 0);
           WaitGone(box);
           continue;
         }
         if (text.empty()) continue;
         const std::string utf8 = Utf8(text);
-        seen.push_back("box: " + utf8);
+        note("box: " + utf8);
         auto a = answers.find(utf8);
         PostMessageW(box, WM_COMMAND, a == answers.end() ? IDOK : a->second, 0);
         WaitGone(box);
         continue;
       }
       if (HWND q = InputQuestion()) {
-        seen.push_back("input: " + Utf8(TextOf(ControlNamed(q, L"Edit1"))));
+        note("input: " + Utf8(TextOf(ControlNamed(q, L"Edit1"))));
         SendMessageW(ControlNamed(q, L"Edit1"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(input.c_str()));
         PostMessageW(ControlNamed(q, L"Button1"), BM_CLICK, 0, 0);
         WaitGone(q);
@@ -124,6 +127,24 @@ public:
   }
   void Settle(DWORD ms = 1500) {
     Run(ms, [] { return false; });
+  }
+  // Selects a list item as a click would, answering what the click shows
+  // (a fixture is no real recording: the list says so) until the program
+  // has handled it. The click is sent from a thread of its own, since this
+  // one answers the boxes the click waits for.
+  void Select(HWND list, const std::wstring& name) {
+    const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    ASSERT_GE(i, 0) << Utf8(name) << " is not listed";
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    std::atomic<bool> handled{false};
+    std::thread click([&] {
+      DWORD_PTR r = 0;
+      SendMessageTimeoutW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 60000, &r);
+      handled = true;
+    });
+    Run(60000, [&] { return handled.load(); });
+    click.join();
   }
   // The boxes seen, without the "box: " prefix.
   std::vector<std::string> Boxes() const {
@@ -138,6 +159,11 @@ public:
   }
 
 private:
+  // Kept, and written at once: a run that hangs shows how far it came.
+  void note(const std::string& what) {
+    seen.push_back(what);
+    std::fprintf(stderr, "seen: %s\n", what.c_str());
+  }
   static BOOL CALLBACK FindClass(HWND w, LPARAM lp) {
     auto* q = reinterpret_cast<std::pair<std::wstring, HWND>*>(lp);
     if (ClassOf(w) == q->first) {
@@ -152,7 +178,7 @@ private:
     return q.second;
   }
   void SaveDialog(HWND dialog) {
-    seen.push_back("save dialog");
+    note("save dialog");
     if (saveAs.empty()) {
       PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     } else {
@@ -182,16 +208,8 @@ bool Menu(HWND form, const std::wstring& path) {
   DWORD_PTR id = 0;
   SendMessageTimeoutW(form, request, atom, 0, SMTO_ABORTIFHUNG, 5000, &id);
   GlobalDeleteAtom(atom);
+  std::fprintf(stderr, "menu %s: %s\n", Utf8(path).c_str(), id ? "chosen" : "not there");
   return id != 0;
-}
-
-// Selects a list item as a click would.
-void Select(HWND form, HWND list, const std::wstring& name) {
-  const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
-  ASSERT_GE(i, 0) << Utf8(name) << " is not listed";
-  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
-  SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(list));
 }
 
 // A tool form of the process by its caption, while it is shown.
@@ -269,7 +287,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   d.Settle(500);
 
   // Save a copy of talk.lx as copy.lx: copy2.wav is there, Cancel keeps it.
-  Select(form, list, L"talk.lx");
+  d.Select(list, L"talk.lx");
   d.Settle(500);
   const std::string copyQuestion = Utf8(work) + kCopyQuestionSuffix;
   d.answers[copyQuestion] = IDCANCEL;
@@ -286,7 +304,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   EXPECT_NE(std::find(items.begin(), items.end(), L"copy.lx"), items.end()) << "the list was not refreshed";
 
   // Move a.avi to moved\b.avi: only the .avi goes.
-  Select(form, list, L"a.avi");
+  d.Select(list, L"a.avi");
   d.Settle(500);
   d.saveAs = work + L"moved\\b.avi";
   ASSERT_TRUE(Menu(form, L"文件/转移到"));
@@ -299,7 +317,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   EXPECT_FALSE(Menu(form, L"文件/另存为"));
 
   // Rename a.b.lx from the context menu: "a" is proposed, "c" entered.
-  Select(form, list, L"a.b.lx");
+  d.Select(list, L"a.b.lx");
   d.Settle(500);
   d.input = L"c";
   ASSERT_TRUE(Menu(form, L"PopupMenu2/重命名"));
@@ -312,17 +330,17 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
 
   // The gates, through the Tools menu.
   d.seen.clear();
-  Select(form, list, L"r5.exe");
+  d.Select(list, L"r5.exe");
   d.Settle(500);
   ASSERT_TRUE(Menu(form, L"工具/EXE转成AVI"));
   d.Settle();
   EXPECT_TRUE(d.SawBox(u8"此EXE不是最新版的录像文件，不能使用此功能"));
-  Select(form, list, L"mp3.exe");
+  d.Select(list, L"mp3.exe");
   d.Settle(500);
   ASSERT_TRUE(Menu(form, L"工具/EXE截取"));
   d.Settle();
   EXPECT_TRUE(d.SawBox(u8"声音是有损压缩的EXE不支持此操作"));
-  Select(form, list, L"multi.exe");
+  d.Select(list, L"multi.exe");
   d.Settle(500);
   ASSERT_TRUE(Menu(form, L"工具/EXE转成LX"));
   d.Settle();
@@ -330,7 +348,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   ASSERT_TRUE(Menu(form, L"工具/多节EXE提取"));
   d.Settle();
   EXPECT_TRUE(d.SawBox(u8"此EXE已经加密过，无法进行编辑"));
-  Select(form, list, L"x.exe");
+  d.Select(list, L"x.exe");
   d.Settle(500);
   ASSERT_TRUE(Menu(form, L"工具/多节EXE提取"));
   d.Settle();
@@ -341,7 +359,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   EXPECT_EQ(TextOf(ControlNamed(exe2avi, L"Edit1")), work + L"x.exe");
   PostMessageW(exe2avi, WM_CLOSE, 0, 0);
   d.Settle(500);
-  Select(form, list, L"c.lx");
+  d.Select(list, L"c.lx");
   d.Settle(500);
   d.saveAs.clear();
   ASSERT_TRUE(Menu(form, L"PopupMenu2/另存为"));  // shown for any selection
@@ -354,7 +372,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   EXPECT_EQ(TextOf(ControlNamed(exe2avi, L"Edit1")), L"") << "an .lx is no input of EXE to AVI";
   PostMessageW(exe2avi, WM_CLOSE, 0, 0);
   d.Settle(500);
-  Select(form, list, L"v.wmv");
+  d.Select(list, L"v.wmv");
   d.Settle(500);
   EXPECT_FALSE(Menu(form, L"文件/另存为")) << "a WMV is no File-menu kind";
   ASSERT_TRUE(Menu(form, L"PopupMenu2/WMV截取"));
@@ -369,7 +387,7 @@ TEST(RecordingFiles, OperationsAndGatesThroughTheMenus) {
   // Delete x.exe from the context menu: x1.wav goes with it, both into the
   // recycle bin.
   d.seen.clear();
-  Select(form, list, L"x.exe");
+  d.Select(list, L"x.exe");
   d.Settle(500);
   ASSERT_TRUE(Menu(form, L"PopupMenu2/删除"));
   d.Run(20000, [&] { return !Exists(work + L"x.exe"); });

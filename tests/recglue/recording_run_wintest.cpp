@@ -30,10 +30,12 @@ TEST_F(RecordingRun, StartAndStopKeyLeaveAFinishedLxWithItsSound) {
   const std::wstring wav = folder.work() + L"录像11.wav";
 
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(3000, [] { return false; });
+  // A slow machine may take seconds to start; three seconds are recorded.
+  run.Pump(60000, [&] { return RecorderState(form) == 2; });
   EXPECT_EQ(RecorderState(form), 2);
+  run.Pump(3000, [] { return false; });
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(30000, [&] { return HasTrailer(readAll(lx)) && RecorderState(form) == 1; });
+  run.Pump(120000, [&] { return HasTrailer(readAll(lx)) && RecorderState(form) == 1; });
   ASSERT_FALSE(run.exited);
   EXPECT_EQ(run.boxes.size(), boxesBefore) << run.boxes.back();
 

@@ -111,14 +111,14 @@ inline TestClick ClickOverScene(ProgramRun& run, const Scene& scene, int x, int 
 // outside query reports after it.
 inline bool Command(ProgramRun& run, HWND form, int id, LRESULT state) {
   PostMessageW(form, WM_HOTKEY, id, 0);
-  run.Pump(5000, [&] { return RecorderState(form) == state; });
+  run.Pump(60000, [&] { return RecorderState(form) == state; });
   return RecorderState(form) == state;
 }
 
 // Stops and waits for the finished file.
 inline void StopAndWait(ProgramRun& run, HWND form, const std::wstring& lx) {
   PostMessageW(form, WM_HOTKEY, 0, 0);
-  run.Pump(30000, [&] { return RecorderState(form) == 1 && HasTrailer(readAll(lx)); });
+  run.Pump(120000, [&] { return RecorderState(form) == 1 && HasTrailer(readAll(lx)); });
 }
 
 // A test with Vidorra running in a program folder of its own over

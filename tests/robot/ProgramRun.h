@@ -7,7 +7,9 @@
 #pragma once
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,6 +21,10 @@
 namespace program {
 
 using robot::WinePath;
+
+// A test killed for its time loses what a buffered stdout held: its
+// failures so far are written as they happen.
+inline const bool kUnbufferedOutput = (setvbuf(stdout, nullptr, _IONBF, 0), true);
 
 // Texts as UTF-8, so that they compare with the tests' u8 literals (plain
 // literals are compiled to code page 936).
@@ -167,6 +173,27 @@ inline void EndHelpers() {
   }
 }
 
+// A test that ran out of time is killed without its destructors: its
+// Vidorra.exe lives on and every later start meets "already open". The
+// program tests run one at a time, so any Vidorra.exe still running is such
+// a leftover.
+inline void EndLeftoverPrograms() {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W pe = {};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    if (lstrcmpiW(pe.szExeFile, L"Vidorra.exe") != 0) continue;
+    if (HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pe.th32ProcessID)) {
+      TerminateProcess(p, 9);
+      WaitForSingleObject(p, 5000);
+      CloseHandle(p);
+    }
+  }
+  CloseHandle(snap);
+  EndHelpers();
+}
+
 class ProgramFolder {
 public:
   ProgramFolder() {
@@ -249,6 +276,7 @@ struct ProgramRun {
   std::vector<std::string> boxes;  // UTF-8 texts of the boxes answered, in order
   std::vector<std::string> tips;   // UTF-8 texts of the once-only tips answered, in order
   bool dismissTips = false;        // answer tips with "以后不要再提示" ticked
+  bool besideAnother = false;      // start while another instance runs, not ending it first
   HWND mainForm = nullptr;
   bool exited = false;
   DWORD exitCode = 99;
@@ -265,6 +293,7 @@ struct ProgramRun {
   // Starts the program and answers every box until the main window shows or
   // the program ends. False when the process could not be created.
   bool Start(const ProgramFolder& folder, const std::wstring& arguments = std::wstring()) {
+    if (!besideAnother) EndLeftoverPrograms();
     std::wstring exe = folder.path(L"Vidorra.exe");
     std::wstring cmd = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW si = {};

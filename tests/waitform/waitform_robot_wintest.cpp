@@ -34,7 +34,7 @@ protected:
     si.cb = sizeof(si);
     ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &demo_));
     pid_ = std::to_string(demo_.dwProcessId);
-    ASSERT_EQ(Robot({"wait-window", pid_, kMain, "15000"}).code, 0u);
+    ASSERT_EQ(Robot({"wait-window", pid_, kMain, "60000"}).code, 0u);
   }
   void TearDown() override {
     if (demo_.hProcess) {
@@ -60,20 +60,20 @@ TEST_F(WaitFormRobot, ClosingTheProgressWindowCancelsTheJob) {
   for (bool byButton : {true, false}) {
     SCOPED_TRACE(byButton ? "button" : "close box");
     ASSERT_EQ(Robot({"click", pid_, u8"假任务"}).code, 0u);
-    ASSERT_EQ(Robot({"wait-window", pid_, kWait, "5000"}).code, 0u);
+    ASSERT_EQ(Robot({"wait-window", pid_, kWait, "30000"}).code, 0u);
     EXPECT_TRUE(Contains(Robot({"text", pid_, kWait}), u8"正在测试任务"));
     if (byButton)
       EXPECT_EQ(Robot({"click", pid_, u8"取消"}).code, 0u);
     else
       EXPECT_EQ(Robot({"close", pid_, kWait}).code, 0u);
-    EXPECT_EQ(Robot({"wait-gone", pid_, kWait, "3000"}).code, 0u);
+    EXPECT_EQ(Robot({"wait-gone", pid_, kWait, "30000"}).code, 0u);
     Result main = MainText();
     EXPECT_TRUE(Contains(main, u8"任务结果: -2")) << main.out;
   }
   // Left alone, the job ends by itself and reports success.
   ASSERT_EQ(Robot({"click", pid_, u8"假任务"}).code, 0u);
-  ASSERT_EQ(Robot({"wait-window", pid_, kWait, "5000"}).code, 0u);
-  EXPECT_EQ(Robot({"wait-gone", pid_, kWait, "10000"}).code, 0u);
+  ASSERT_EQ(Robot({"wait-window", pid_, kWait, "30000"}).code, 0u);
+  EXPECT_EQ(Robot({"wait-gone", pid_, kWait, "60000"}).code, 0u);
   EXPECT_TRUE(Contains(MainText(), u8"任务结果: 1"));
 }
 
@@ -92,7 +92,7 @@ TEST_F(WaitFormRobot, BitrateDialogChoices) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.result);
     ASSERT_EQ(Robot({"click", pid_, u8"选择比特率"}).code, 0u);
-    ASSERT_EQ(Robot({"wait-window", pid_, kDialog, "5000"}).code, 0u);
+    ASSERT_EQ(Robot({"wait-window", pid_, kDialog, "30000"}).code, 0u);
     Result dialog = Robot({"text", pid_, kDialog});
     EXPECT_TRUE(Contains(dialog, u8"比特率越低生成文件越小,声音质量相对变差一些")) << dialog.out;
     EXPECT_EQ(Robot({"click", pid_, u8"选择比特率"}).code, 1u);  // the main form waits behind it
@@ -105,7 +105,7 @@ TEST_F(WaitFormRobot, BitrateDialogChoices) {
       EXPECT_EQ(Robot({"click", pid_, c.leave}).code, 0u);
     else
       EXPECT_EQ(Robot({"close", pid_, kDialog}).code, 0u);
-    EXPECT_EQ(Robot({"wait-gone", pid_, kDialog, "3000"}).code, 0u);
+    EXPECT_EQ(Robot({"wait-gone", pid_, kDialog, "30000"}).code, 0u);
     Result main = MainText();
     EXPECT_TRUE(Contains(main, c.result)) << main.out;
   }
@@ -117,7 +117,7 @@ TEST_F(WaitFormRobot, FlashMakerMessages) {
   CloseHandle(f);
   const char* kFlash = u8"正在处理生成FLASH动画";
   ASSERT_EQ(Robot({"click", pid_, "FLASH"}).code, 0u);
-  ASSERT_EQ(Robot({"wait-window", pid_, kFlash, "5000"}).code, 0u);
+  ASSERT_EQ(Robot({"wait-window", pid_, kFlash, "30000"}).code, 0u);
   struct Row {
     const char* stage;
     const char* label;
@@ -136,7 +136,7 @@ TEST_F(WaitFormRobot, FlashMakerMessages) {
     EXPECT_TRUE(Contains(text, r.label)) << text.out;
   }
   EXPECT_EQ(Robot({"post", pid_, kFlash, "1042", "5", "0"}).code, 0u);
-  EXPECT_EQ(Robot({"wait-gone", pid_, kFlash, "3000"}).code, 0u);
+  EXPECT_EQ(Robot({"wait-gone", pid_, kFlash, "30000"}).code, 0u);
   Sleep(100);
   EXPECT_TRUE(Contains(MainText(), u8"已清理"));
   EXPECT_EQ(GetFileAttributesW((folder_ + L"lsflash.tmp").c_str()), INVALID_FILE_ATTRIBUTES);

@@ -2,8 +2,9 @@
 // bit-rate dialog for the robot test, started the way the real program
 // starts (application object, forms created up front, Run).
 //
-// Its main form: "假任务" runs a job loop of about three seconds that pumps
-// messages through the progress window; "选择比特率" asks for one of 32, 64
+// Its main form: "假任务" runs a job loop of about twenty seconds (long
+// enough for the robot, a new process per command, to reach its button on a
+// slow machine) that pumps messages through the progress window; "选择比特率" asks for one of 32, 64
 // and 128 kbit/s at 44,100 Hz; "FLASH" shows the progress window as the Flash
 // export does and leaves it to the SWF maker's messages. Every outcome goes
 // into the label Label1. The optional argument is the working folder of the
@@ -48,9 +49,9 @@ public:
   TLabel* Label1 = nullptr;
 
   void Button1Click(TObject*) {
-    showWaitForm("正在测试任务", 120);
+    showWaitForm("正在测试任务", 800);
     int result = 1;
-    for (int i = 1; i <= 120; ++i) {
+    for (int i = 1; i <= 800; ++i) {
       if (!waitFormStep(i)) {
         result = -2;
         break;
