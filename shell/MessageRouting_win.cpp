@@ -18,6 +18,9 @@ const UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 }  // namespace
 
 void TMainForm::Dispatch(TMessage& m) {
+  // A job in the progress window pumps messages: no command of the main
+  // window (menu, short cut, toolbar, list) may start inside it.
+  if (jobRunning && m.Msg == WM_COMMAND) return;
   switch (m.Msg) {
   case WM_ENDSESSION: wmEndSession(m); return;
   case WM_SYSCOMMAND: wmSysCommand(m); return;
@@ -50,7 +53,7 @@ void TMainForm::wmSysCommand(TMessage& m) {
 }
 
 void TMainForm::wmHotKey(TMessage& m) {
-  if (loadingSettings) return;
+  if (loadingSettings || jobRunning) return;
   call(onHotKey, m);
 }
 
@@ -119,7 +122,10 @@ void TMainForm::PageControl2Change(TObject* Sender) {
 
 void TMainForm::SpeedButton24Click(TObject* Sender) {}
 void TMainForm::CheckBox11Click(TObject* Sender) {}
-void TMainForm::CheckBox12Click(TObject* Sender) {}
+// The custom caption shows on the preview or goes from it.
+void TMainForm::CheckBox12Click(TObject* Sender) {
+  if (!loadingSettings) TrackBar1Change(Sender);
+}
 void TMainForm::RadioButton7Click(TObject* Sender) {}
 void TMainForm::WMVRadioButtonClick(TObject* Sender) {}
 
