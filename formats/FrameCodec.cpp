@@ -34,22 +34,14 @@ inline uint16_t word(const uint8_t* p, std::size_t i) {
   return v;
 }
 
-// The end of the stretch of literals from i (at most n): a run token can
-// only start at two zero words in a row, so every word before the first such
-// pair is a literal (a single 0 among them too: the encoder writes equal
-// neighbours, two black pixels among them, as a run). Three words per step
-// while four words hold no such pair.
-inline std::size_t literalStretchEnd(const uint8_t* p, std::size_t i, std::size_t n) {
-  const uint64_t low = 0x7FFF7FFF7FFF7FFFull, high = 0x8000800080008000ull;
-  while (i + 4 <= n) {
-    uint64_t q;
-    std::memcpy(&q, p + 2 * i, 8);
-    const uint64_t zero = ~(((q & low) + low) | q) & high;  // the top bit of every zero word
-    if (zero & (zero >> 16)) break;                          // word k and word k + 1 both 0
-    i += 3;
-  }
-  while (i < n && !(word(p, i) == 0 && i + 1 < n && word(p, i + 1) == 0)) ++i;
-  return i;
+// Whether two zero words follow each other among the four at p (where a run
+// token could start): the top bit of every zero word, and of its neighbour.
+inline bool zeroPairIn(const uint8_t* p) {
+  uint64_t q;
+  std::memcpy(&q, p, 8);
+  const uint64_t low = 0x7FFF7FFF7FFF7FFFull;
+  const uint64_t zero = ~(((q & low) + low) | q) & ~low;
+  return (zero & (zero >> 16)) != 0;
 }
 
 // zlib never expands by more than this ratio; a stored rleLength beyond it
@@ -333,20 +325,28 @@ std::size_t rleEncodeJoined(const uint8_t* a, std::size_t na, const uint8_t* b, 
   return static_cast<std::size_t>(out - dst);
 }
 
-// Stretches of words that cannot start a run token are counted and copied
-// whole.
+// A run token can only start at two zero words in a row; every other word is
+// a literal. The decoders go through literals three words a step while four
+// words hold no such pair.
 std::size_t rleDecodedCount(const uint8_t* tokens, std::size_t n) {
   if (n == 0) return 0;
   std::size_t count = 1, i = 1;
   while (i < n) {
-    const std::size_t end = literalStretchEnd(tokens, i, n);
-    count += end - i;
-    i = end;
-    if (i >= n) break;
-    if (i + 4 <= n && word(tokens, i + 1) == 0 && word(tokens, i + 2) != 0) {
-      count += word(tokens, i + 2);
-      i += 4;
-    } else {
+    if (word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0) {
+      if (i + 4 <= n && word(tokens, i + 2) != 0) {
+        count += word(tokens, i + 2);
+        i += 4;
+      } else {
+        ++count;
+        ++i;
+      }
+      continue;
+    }
+    while (i + 4 <= n && !zeroPairIn(tokens + 2 * i)) {
+      i += 3;
+      count += 3;
+    }
+    if (i < n && !(word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0)) {
       ++count;
       ++i;
     }
@@ -360,23 +360,26 @@ std::size_t rleDecodeWords(const uint8_t* tokens, std::size_t n, uint16_t* out,
   std::size_t o = 0, i = 1;
   out[o++] = word(tokens, 0);
   while (i < n && o < outWords) {
-    const std::size_t end = literalStretchEnd(tokens, i, n);
-    if (end > i) {
-      const std::size_t c = std::min(end - i, outWords - o);
-      std::memcpy(out + o, tokens + 2 * i, 2 * c);
-      o += c;
-      i += c;
+    if (word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0) {
+      if (i + 4 <= n && word(tokens, i + 2) != 0) {
+        const std::size_t c = std::min<std::size_t>(word(tokens, i + 2), outWords - o);
+        std::fill_n(out + o, c, word(tokens, i + 3));
+        o += c;
+        i += 4;
+      } else {
+        out[o++] = 0;
+        ++i;
+      }
       continue;
     }
-    if (i + 4 <= n && word(tokens, i + 1) == 0 && word(tokens, i + 2) != 0) {
-      const std::size_t c = std::min<std::size_t>(word(tokens, i + 2), outWords - o);
-      std::fill_n(out + o, c, word(tokens, i + 3));
-      o += c;
-      i += 4;
-    } else {
-      out[o++] = 0;
-      ++i;
+    // The fourth word of each step is stored too and written again by the next.
+    while (i + 4 <= n && o + 4 <= outWords && !zeroPairIn(tokens + 2 * i)) {
+      std::memcpy(out + o, tokens + 2 * i, 8);
+      i += 3;
+      o += 3;
     }
+    if (i < n && o < outWords && !(word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0))
+      out[o++] = word(tokens, i++);
   }
   return o;
 }

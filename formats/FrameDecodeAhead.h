@@ -1,7 +1,8 @@
 // Frame images decoded ahead on worker threads, in the order they were
 // queued: the reader of a recording queues the images of the frames to come
 // while it uses the one in front (saving every frame of a recording writes a
-// picture while the next ones inflate). Each slot keeps its buffers from one
+// picture while the next ones inflate; waiting for the front, it decodes a
+// queued image itself). Each slot keeps its buffers from one
 // frame to the next, so a run of frames of one size allocates nothing after
 // the first few. With no worker the queue is never used: the caller decodes
 // in turn (the program, pinned to one processor, gains nothing from threads).
@@ -52,6 +53,9 @@ private:
     FrameImageDecoder decoder;
   };
   void work();
+  Slot* oldestQueued();  // under the lock
+  // Decodes a queued slot outside the lock; lk is held on entry and on return.
+  void decodeSlot(Slot& job, std::unique_lock<std::mutex>& lk);
 
   mutable std::mutex m_;
   std::condition_variable changed_;
