@@ -4,6 +4,8 @@
 # are the folder's other .cpp files, compiled into each executable. Checkers
 # and helpers that several test folders share are in tests/checkers/.
 include_directories(${PROJECT_SOURCE_DIR}/tests/checkers)
+# The folder itself, for tests that read data files beside their source.
+add_compile_definitions(TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
 file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
 file(GLOB _wintests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_wintest.cpp)
 file(GLOB _helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

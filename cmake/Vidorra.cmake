@@ -142,7 +142,9 @@ endfunction()
 # and may show the test scene (tests/scene). SOUND is the sound server's
 # source (ramp or silence). The sound server's registration and the instance
 # mutex are global to the Wine prefix, and the program's windows and hot keys
-# need the display to themselves: such tests run one at a time.
+# need the display to themselves: such tests run one at a time. The program
+# looks for an MP3 codec at start, so they never run while a test has taken
+# ours out of the prefix (wine_mp3_codec).
 function(vidorra_program_test name sound)
   if(NOT TARGET ${name})
     return()
@@ -161,5 +163,5 @@ function(vidorra_program_test name sound)
     "SCENE_EXE=\"$<TARGET_FILE:scene>\"")
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "${VIDORRA_WINE_ENV};ZORBEL_SOURCE=${sound}"
-    RESOURCE_LOCK "zorbel;display" TIMEOUT 600)
+    RESOURCE_LOCK "zorbel;display;wine_mp3_codec" TIMEOUT 600)
 endfunction()

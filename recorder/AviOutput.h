@@ -85,6 +85,10 @@ private:
   int frames_ = 0, dropped_ = 0;
   int64_t bytes_ = 0;
   bool failed_ = false;
+  // The last picture's bits when it came for several ticks: the stream ends
+  // at its last written sample, so a recording that ends on owed ticks gets
+  // the picture again at the last of them and lasts as long as its sound.
+  std::vector<uint8_t> owedTail_;
   struct Streams;
   std::unique_ptr<Streams> streams_;
 };

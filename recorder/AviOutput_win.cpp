@@ -81,6 +81,7 @@ bool AviOutput::open(const LxHeader& header) {
   header_ = header;
   frames_ = dropped_ = 0;
   failed_ = false;
+  owedTail_.clear();
   // The unfinished name until the finish: ".avi" with its last letter "w".
   path_ = AnsiString(aviPath_.str().substr(0, aviPath_.Length() - 1)) + "w";
 
@@ -167,6 +168,10 @@ bool AviOutput::writePicture(const RecordedPicture& picture, int framesInTime) {
   if (AVIStreamWrite(streams_->compressed, frames_, 1, const_cast<void*>(data),
                      static_cast<LONG>(size), 0, nullptr, &written) != 0)
     return fail(kAviWriteFailedMessage);
+  if (framesInTime > 1)
+    owedTail_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+  else
+    owedTail_.clear();
   frames_ += framesInTime;
   dropped_ += framesInTime - 1;
   // Chunk header and index entry per sample, and an empty chunk per skipped one.
@@ -208,6 +213,13 @@ bool AviOutput::appendTail(bool clicksPending) {
 
 bool AviOutput::finish(bool finishNow) {
   if (!streams_) return false;
+  if (!failed_ && !owedTail_.empty()) {
+    LONG written = 0;
+    if (AVIStreamWrite(streams_->compressed, frames_ - 1, 1, owedTail_.data(), static_cast<LONG>(owedTail_.size()),
+                       0, nullptr, &written) == 0)
+      bytes_ += (written > 0 ? written : LONG(owedTail_.size())) + 24;
+  }
+  owedTail_.clear();
   close();
   // A failed write leaves the frames written before it; the finishing tools
   // rebuild such a file, so it keeps its unfinished name and no tail.
@@ -254,6 +266,7 @@ void AviOutput::abandon() {
   const bool existed = static_cast<bool>(streams_);
   close();
   if (existed) DeleteFile(path_);
+  owedTail_.clear();
   frames_ = dropped_ = 0;
   bytes_ = 0;
 }

@@ -26,7 +26,7 @@ on_wine_machine() {
     "$@"
   else
     VIDORRA_CACHE=$cache bash "$here/scripts/vm/make-guest" || return 1
-    VIDORRA_CACHE=$cache "$here/scripts/vm/run" --cpus "$jobs" --mem "$(( jobs > 4 ? 6 : 4 ))" \
+    VIDORRA_CACHE=$cache "$here/scripts/vm/run" --cpus "$jobs" --mem "$(( jobs > 4 ? 10 : 4 ))" \
       --env VIDORRA_CACHE="$cache" --env VIDORRA_BUILD="$build" -- "$@"
   fi
 }
@@ -42,8 +42,10 @@ xvfb_pid=
 start_xvfb() {
   local n=90
   while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  # On the Wine machine /tmp is its own and X's lock file is left out.
-  Xvfb :$n ${VIDORRA_GUEST:+-nolock} -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  # On the Wine machine /tmp is its own and X's lock file is left out. Every
+  # Wine process holds X connections, and a slow run keeps many alive at once:
+  # more than the default 256 clients.
+  Xvfb :$n ${VIDORRA_GUEST:+-nolock} -maxclients 2048 -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=:$n
   for _ in $(seq 300); do

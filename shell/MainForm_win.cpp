@@ -175,6 +175,7 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, ToolButton4Click);
   LAYOUT_HANDLER(b, ToolButton5Click);
   LAYOUT_HANDLER(b, ToolButton10Click);
+  declareBrowserMembers(b);
   LAYOUT_HANDLER(b, N1001Click);
   LAYOUT_HANDLER(b, N2001Click);
   LAYOUT_HANDLER(b, N501Click);

@@ -260,6 +260,25 @@ public:
   void showScheduleState(int state);
   UINT scheduleTimerId = 0;
 
+  // The recording browser (RecordingBrowser_win.cpp, with RecordingView):
+  // the list's handler, the status line, the generate page it fills, and
+  // the properties and first frame of each kind of recording.
+  TStatusBar* StatusBar1 = nullptr;
+  TEdit *Edit7 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr, *Edit12 = nullptr, *Edit13 = nullptr;
+  TLabel *Label13 = nullptr, *Label26 = nullptr, *Label30 = nullptr, *Label31 = nullptr, *Label32 = nullptr;
+  TRadioButton *RadioButton18 = nullptr, *RadioButton19 = nullptr, *RadioButton20 = nullptr,
+               *RadioButton21 = nullptr, *RadioButton26 = nullptr, *RadioButton27 = nullptr,
+               *RadioButton28 = nullptr;
+  TCheckBox *CheckBox4 = nullptr, *CheckBox14 = nullptr;
+  void FileListBox1Click(TObject* Sender);
+  void RadioButton20Click(TObject* Sender);
+  void RadioButton21Click(TObject* Sender);
+  float fileSizeKB(const AnsiString& path);
+  AnsiString fileCreationText(const AnsiString& path);
+  void showAviInfo(const AnsiString& path);
+  void showWmvInfo(const AnsiString& path);
+  void showExeInfo(const AnsiString& path);
+
   // The frame preview and pictures (FramePreview_win.cpp,
   // FramePictures_win.cpp): Image1's context menu with its zoom items,
   // previewBitmap drawn at the checked zoom with the custom caption, the
@@ -287,6 +306,14 @@ protected:
   void HelpRequested(TMessage& m) override;
 
 private:
+  void declareBrowserMembers(TFormBinder& b);
+  AnsiString fileFacts(const AnsiString& path);
+  void finishOrRepairExw();
+  void finishAvw();
+  void selectExe();
+  bool showLx();
+  void leaveTrialBar();
+  void redrawTrialFrame();
   void fillFromSettings(const SettingsFile& s);
   void storeIntoSettings(SettingsFile& s) const;
   void setUpWorkingFolder(const SettingsFile& s);

@@ -1,9 +1,11 @@
 // The WMV runtime probe and the helper library's loading; see the header.
-// The entry points are only bound here: the WMV features that call them
-// come with the WMV tools.
+// The entry points are bound here; the recording browser's first frame
+// calls two of them, the WMV tools the others.
 #include "WmvLibrary_win.h"
 
 #include <windows.h>
+
+#include <cstring>
 
 #include "Forms.h"
 #include "SysUtils.h"
@@ -55,3 +57,29 @@ void unloadWmvLibrary() {
 }
 
 bool wmvLibraryLoaded() { return wmvLibrary != nullptr; }
+
+namespace {
+// The helper's exports take the path in the program's code page.
+typedef int(__stdcall* GetFirstFrameProc)(const char* path, uint8_t** frame, int* msPerFrame, int* bitRate,
+                                          int* frameCount);
+typedef void(__stdcall* FreeFirstFrameProc)();
+FARPROC entry(const char* name) {
+  for (std::size_t i = 0; i < sizeof kEntryPoints / sizeof kEntryPoints[0]; ++i)
+    if (std::strcmp(kEntryPoints[i], name) == 0) return wmvLibrary ? bound[i] : nullptr;
+  return nullptr;
+}
+}  // namespace
+
+int wmvGetFirstVideoFrame(const AnsiString& path, WmvFirstFrame& out) {
+  out = WmvFirstFrame();
+  auto get = reinterpret_cast<GetFirstFrameProc>(entry("getfirstfr"));
+  if (!get) return 0;
+  uint8_t* frame = nullptr;
+  const int r = get(path.c_str(), &frame, &out.msPerFrame, &out.bitRate, &out.frameCount);
+  out.frame = frame;
+  return r;
+}
+
+void wmvFreeFirstVideoFrame() {
+  if (auto release = reinterpret_cast<FreeFirstFrameProc>(entry("freefirstfr"))) release();
+}

@@ -3,6 +3,8 @@
 // the helper with all its entry points bound. Windows only.
 #pragma once
 
+#include <cstdint>
+
 #include "System.h"
 
 // True when wmvcore.dll in the system folder loads and exports WMCreateWriter.
@@ -12,3 +14,16 @@ bool probeWmvRuntime();
 bool loadWmvLibrary(const AnsiString& path);
 void unloadWmvLibrary();
 bool wmvLibraryLoaded();
+
+// The first video frame of a WMV file as the helper decodes it ("getfirstfr"):
+// a 40-byte BITMAPINFOHEADER followed by the pixel bits, held by the library
+// until wmvFreeFirstVideoFrame ("freefirstfr"), with the file's milliseconds
+// per frame, bit rate (bit/s) and frame count.
+struct WmvFirstFrame {
+  const uint8_t* frame = nullptr;
+  int msPerFrame = 0, bitRate = 0, frameCount = 0;
+};
+// 1 on success; anything else (also when the library is not loaded) is a failure.
+int wmvGetFirstVideoFrame(const AnsiString& path, WmvFirstFrame& out);
+void wmvFreeFirstVideoFrame();
+

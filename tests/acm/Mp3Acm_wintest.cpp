@@ -60,6 +60,7 @@ TEST(Mp3Driver, FoundOnlyWhileInstalled) {
   if (!childMode().empty()) GTEST_SKIP();
   CreateDirectoryW(mp3driver::winePath(ACM_OUT_DIR).c_str(), nullptr);
   DeleteFileW((mp3driver::winePath(ACM_OUT_DIR) + L"\\manifest.txt").c_str());
+  mp3driver::KeepState keep(MP3ACM_PATH);
   ASSERT_TRUE(mp3driver::install(MP3ACM_PATH));
   EXPECT_EQ(runChild("with"), 0);
   EXPECT_TRUE(mp3driver::uninstall());

@@ -53,6 +53,14 @@ bool uninstall() {
   return GetFileAttributesW(systemCopy().c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+bool installed() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  const bool registered = RegQueryValueExW(key, kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return registered && GetFileAttributesW(systemCopy().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::string childMode(const char* childVariable) {
   char buf[32];
   DWORD n = GetEnvironmentVariableA(childVariable, buf, sizeof buf);

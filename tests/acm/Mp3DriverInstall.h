@@ -8,6 +8,7 @@
 #ifdef _WIN32
 
 #include <string>
+#include <utility>
 
 namespace mp3driver {
 
@@ -21,6 +22,23 @@ std::wstring winePath(const std::string& hostPath);
 bool install(const std::string& builtDriver);
 // Removes the registration, the cache entry and the copy; true when none is left.
 bool uninstall();
+// Whether the driver is registered and its copy is in the system folder.
+bool installed();
+
+// Puts the driver back the way it found it (the prefix of a machine set up
+// for running the program has it installed), however the test ends: other
+// tests, run later, rely on the prefix as it was.
+class KeepState {
+ public:
+  explicit KeepState(std::string builtDriver) : built_(std::move(builtDriver)), was_(installed()) {}
+  ~KeepState() { was_ ? install(built_) : uninstall(); }
+  KeepState(const KeepState&) = delete;
+  KeepState& operator=(const KeepState&) = delete;
+
+ private:
+  std::string built_;
+  bool was_;
+};
 
 // msacm32 reads the installed drivers only when it loads, so the checks that
 // need a just-installed (or just-removed) driver run in a fresh child copy of

@@ -119,8 +119,12 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
     return r;
   }
   HWND form = run.mainForm;
-  const DWORD t0 = GetTickCount();
   PostMessageW(form, WM_HOTKEY, 0, 0);
+  // The recording's time counts from its start, which a slow machine may
+  // reach only seconds after the hot key.
+  run.Pump(30000, [&] { return program::RecorderState(form) == 2; });
+  scene.RecordingStarted();
+  const DWORD t0 = GetTickCount();
   // The clicks spread evenly over the recording (one comes half-way).
   const DWORD n = DWORD(clicks.size());
   for (DWORD i = 0; i < n; ++i) {

@@ -115,7 +115,7 @@ TEST(Mp3SeekIndex, RealFileAgreesWithFfprobe) {
   // data/sine440.mp3: ffmpeg, 1 s of 440 Hz, mono, 44100 Hz, 64 kbit/s,
   // without the Xing frame; ffprobe -count_packets reports 40 frames. It
   // starts with a 45-byte ID3v2 tag.
-  std::ifstream f(std::filesystem::path(__FILE__).parent_path() / "data" / "sine440.mp3", std::ios::binary);
+  std::ifstream f(std::filesystem::path(TEST_SOURCE_DIR) / "data" / "sine440.mp3", std::ios::binary);
   std::vector<uint8_t> mp3((std::istreambuf_iterator<char>(f)), {});
   ASSERT_EQ(mp3.size(), 8404u);
   int32_t frames = 0, samples = 0;

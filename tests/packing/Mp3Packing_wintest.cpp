@@ -99,9 +99,12 @@ TEST(Mp3PackingWine, PackedByTheEncoderAndUnpackedByWinesDecoder) {
   if (!childMode().empty()) GTEST_SKIP();
   CreateDirectoryW(mp3driver::winePath(PACK_OUT_DIR).c_str(), nullptr);
   DeleteFileW((mp3driver::winePath(PACK_OUT_DIR) + L"\\manifest.txt").c_str());
-  ASSERT_TRUE(mp3driver::install(MP3ACM_PATH));
-  const int child = runChild("pack");
-  EXPECT_TRUE(mp3driver::uninstall());
+  int child = -1;
+  {
+    mp3driver::KeepState keep(MP3ACM_PATH);
+    ASSERT_TRUE(mp3driver::install(MP3ACM_PATH));
+    child = runChild("pack");
+  }
   ASSERT_EQ(child, 0);
 
   PickRate chooser(0);

@@ -155,8 +155,13 @@ void expectFrames(const Readback& r, const Recording& rec, std::size_t positions
   std::size_t at = 0;
   for (std::size_t i = 0; i < rec.repeats.size() && at < positions; ++i) {
     EXPECT_EQ(r.frames[at], rec.pictures[i]) << "position " << at;
-    for (int k = 1; k < rec.repeats[i] && at + k < positions; ++k)
-      EXPECT_TRUE(r.frames[at + k].empty()) << "skipped position " << at + k;
+    const bool last = i + 1 == rec.repeats.size();
+    for (int k = 1; k < rec.repeats[i] && at + k < positions; ++k) {
+      if (last && k == rec.repeats[i] - 1)
+        EXPECT_EQ(r.frames[at + k], rec.pictures[i]) << "a recording ending on owed ticks ends on its picture";
+      else
+        EXPECT_TRUE(r.frames[at + k].empty()) << "skipped position " << at + k;
+    }
     at += rec.repeats[i];
   }
 }
@@ -176,10 +181,13 @@ TEST(AviOutput, FinishedAtOnceHasTheFrameRateFramesAndFittedSound) {
     int ms;
     TPixelFormat format;
     DWORD scale, rate;
+    std::vector<int> repeats;
   };
+  // The second ends on owed ticks: its video must still last as long as the
+  // sound fitted to all its frames in time.
   const Case cases[] = {
-      {"avi5fps.avi", 200, pf24bit, 1, 5},
-      {"avi3fps.avi", 333, pf32bit, 333, 1000},
+      {"avi5fps.avi", 200, pf24bit, 1, 5, {1, 1, 3, 1, 2, 1, 1, 1, 1, 1, 1}},
+      {"avi3fps.avi", 333, pf32bit, 333, 1000, {1, 1, 3, 1, 1, 1, 1, 1, 1, 1, 2}},
   };
   TempDir tmp;
   const std::string keep = outDir();
@@ -190,7 +198,7 @@ TEST(AviOutput, FinishedAtOnceHasTheFrameRateFramesAndFittedSound) {
     Recording rec;
     rec.msPerFrame = c.ms;
     rec.format = c.format;
-    rec.repeats = {1, 1, 3, 1, 2, 1, 1, 1, 1, 1, 1};
+    rec.repeats = c.repeats;
     const std::string avi = tmp.file(c.name);
     const std::string wav = avi.substr(0, avi.size() - 4) + "1.wav";
     AviOutput out{AnsiString(avi), AviOutputOptions()};

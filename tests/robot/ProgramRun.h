@@ -282,7 +282,8 @@ struct ProgramRun {
     si.cb = sizeof si;
     if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.dir().c_str(), &si, &pi))
       return false;
-    Pump(60000, [&] { return mainForm != nullptr; });
+    // A first start on a slow (emulated) machine can take a minute or more.
+    Pump(180000, [&] { return mainForm != nullptr; });
     return true;
   }
   // Answers every box with its first button, and every once-only tip with

@@ -1,7 +1,9 @@
 // scene.exe: the changing test scene that recording tests record. A topmost
 // popup window (the whole screen, or the rectangle given as
 // "--rect=x,y,w,h") showing scene_picture.h's picture for the time since it
-// started; "--still-after=MS" freezes the picture after MS milliseconds.
+// started; "--still-after=MS" freezes the picture after MS milliseconds, or
+// MS milliseconds after the message kRecordingStarted when one comes (a slow
+// machine may take seconds to start recording).
 // Each change is drawn with one BitBlt of the band from a picture held in
 // memory, so a capture sees the band either before or after a step, never
 // half of it. Ends on WM_CLOSE. Windows only.
@@ -21,6 +23,7 @@ uint32_t* bits = nullptr;
 uint32_t shownCode = 0xFFFFFFFF;
 DWORD startMs = 0;
 long stillAfterMs = -1;
+long freezeAtMs = -1;  // elapsed time at which the picture freezes
 
 void renderRows(uint32_t code, int top, int bottom) {
   for (int y = top; y < bottom; ++y)
@@ -29,7 +32,7 @@ void renderRows(uint32_t code, int top, int bottom) {
 
 uint32_t currentCode() {
   long elapsed = static_cast<long>(timeGetTime() - startMs);
-  if (stillAfterMs >= 0 && elapsed > stillAfterMs) elapsed = stillAfterMs;
+  if (freezeAtMs >= 0 && elapsed > freezeAtMs) elapsed = freezeAtMs;
   return static_cast<uint32_t>(elapsed / scene::kMsPerStep);
 }
 
@@ -54,6 +57,9 @@ LRESULT CALLBACK SceneProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case scene::kRecordingStarted:
+      if (stillAfterMs >= 0) freezeAtMs = static_cast<long>(timeGetTime() - startMs) + stillAfterMs;
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -73,7 +79,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (wcsncmp(argv[i], L"--rect=", 7) == 0)
       swscanf(argv[i] + 7, L"%d,%d,%d,%d", &x, &y, &width, &height);
     else if (wcsncmp(argv[i], L"--still-after=", 14) == 0)
-      stillAfterMs = wcstol(argv[i] + 14, nullptr, 10);
+      stillAfterMs = freezeAtMs = wcstol(argv[i] + 14, nullptr, 10);
   }
   LocalFree(argv);
   if (width < scene::kMinWidth || height < scene::kMinHeight) return 2;

@@ -22,6 +22,9 @@ constexpr int kBandTop = 16, kBandHeight = 80;
 constexpr int kBlockLeft = 16, kBlockPitch = 28, kBlockSize = 24, kBlockTop = kBandTop + 4;
 constexpr int kBarTop = kBandTop + 40, kBarWidth = 96, kBarHeight = 32;
 constexpr int kMsPerStep = 10;
+// The message (WM_APP + 1) that tells scene.exe the recording has started:
+// its "--still-after" time counts from then.
+constexpr unsigned kRecordingStarted = 0x8001;
 constexpr int kMinWidth = kBlockLeft + kCodeBits * kBlockPitch + 16;
 constexpr int kMinHeight = kBandTop + kBandHeight;
 

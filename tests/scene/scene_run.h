@@ -86,6 +86,11 @@ public:
     window_ = nullptr;
   }
 
+  // The recording has started: a freezing scene freezes its stillAfterMs
+  // from now.
+  void RecordingStarted() const {
+    if (window_) PostMessageW(window_, kRecordingStarted, 0, 0);
+  }
   HWND window() const { return window_; }
   const RECT& rect() const { return rect_; }
   int width() const { return rect_.right - rect_.left; }
