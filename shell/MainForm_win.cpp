@@ -184,4 +184,5 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, N30Click);
   LAYOUT_HANDLER(b, N3Click);
   LAYOUT_HANDLER(b, N26Click);
+  declareRecordingListHandlers(b);
 }

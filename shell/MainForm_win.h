@@ -5,8 +5,10 @@
 // units of one job each: Startup_win.cpp (creation), FirstShow_win.cpp,
 // Shutdown_win.cpp (with ShutdownRules), MessageRouting_win.cpp,
 // HotKeyPage_win.cpp, SoundPage_win.cpp, WebSite_win.cpp,
-// ScheduleState_win.cpp; the once-only tips in OnceTipsForm_win (with
-// OnceTips); the device objects in
+// ScheduleState_win.cpp; the recording list's file operations and menus in
+// RecordingFileOps_win.cpp (with RecordingFileOps and RecordingMenus), the
+// tool gates in ToolGates_win.cpp (with ToolGates); the once-only tips in
+// OnceTipsForm_win (with OnceTips); the device objects in
 // MirrorDriver_win, DisplayKeeper_win, Camera_win and Overlay_win.
 // Windows only.
 #pragma once
@@ -124,6 +126,36 @@ public:
   void ToolButton4Click(TObject* Sender);
   void ToolButton5Click(TObject* Sender);
   void ToolButton10Click(TObject* Sender);
+  // The recording list's file operations and the menus that fit the
+  // selection (RecordingFileOps_win.cpp), and the tool menus' gates
+  // (ToolGates_win.cpp). Each works on currentFile.
+  void N8Click(TObject* Sender);   // save a copy: N8, N28
+  void N9Click(TObject* Sender);   // move: N9, N29
+  void N44Click(TObject* Sender);  // rename: N44, N43
+  void N31Click(TObject* Sender);  // delete the selected recording: N31, N36
+  void N32Click(TObject* Sender);  // delete every recording of the folder
+  void FileListBox1DblClick(TObject* Sender);
+  void N34Click(TObject* Sender);  // open / play
+  void F1Click(TObject* Sender);
+  void E2Click(TObject* Sender);
+  void N18Click(TObject* Sender);
+  void PopupMenu2Popup(TObject* Sender);
+  void AVI1Click(TObject* Sender);
+  void AVI3Click(TObject* Sender);
+  void AVI4Click(TObject* Sender);
+  void AVIB1Click(TObject* Sender);
+  void EXEAVI1Click(TObject* Sender);
+  void EXELX1Click(TObject* Sender);
+  void EXE7Click(TObject* Sender);
+  void EXE8Click(TObject* Sender);
+  void EXE3Click(TObject* Sender);
+  void EXE4Click(TObject* Sender);
+  void LX1Click(TObject* Sender);
+  void LX2Click(TObject* Sender);
+  void WMVW1Click(TObject* Sender);
+  void WMV1Click(TObject* Sender);
+  void A1Click(TObject* Sender);
+  void EXE5Click(TObject* Sender);  // upgrade the player of an EXE: comes with its tool
 
   void Dispatch(TMessage& Message) override;
 
@@ -303,6 +335,7 @@ public:
 
 protected:
   void DeclareMembers(TFormBinder& b) override;
+  void declareRecordingListHandlers(TFormBinder& b);  // RecordingFileOps_win.cpp
   void HelpRequested(TMessage& m) override;
 
 private:

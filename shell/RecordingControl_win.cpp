@@ -523,7 +523,8 @@ void RecordingControl::setClickCapture(bool on) {
 void RecordingControl::setRecordingControls(bool recording) {
   form_.PageControl1->SetEnabled(!recording);
   form_.FileListBox1->SetEnabled(!recording);
-  form_.F1->SetEnabled(!recording);
+  for (const char* menu : {"F1", "E2", "E1", "N18", "T1"})
+    if (auto* item = dynamic_cast<TMenuItem*>(form_.FindComponent(menu))) item->SetEnabled(!recording);
   form_.ToolButton2->SetEnabled(!recording);
   form_.ToolButton3->SetEnabled(recording);
   form_.ToolButton4->SetEnabled(recording);

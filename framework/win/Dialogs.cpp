@@ -1,10 +1,14 @@
-// Common dialogs through comdlg32's W functions, and the printer. The
-// dialog seam (Forms.h) answers open, save and colour dialogs in tests.
+// Common dialogs through comdlg32's W functions, the one-line question
+// InputQuery (a small form of the framework), and the printer. The
+// dialog seam (Forms.h) answers open, save, colour and input dialogs in tests.
 #include "Dialogs.h"
 
 #include <commdlg.h>
 
+#include <memory>
+
 #include "Forms.h"
+#include "StdControls.h"
 #include "SysUtils.h"
 
 namespace {
@@ -102,6 +106,32 @@ bool TOpenDialog::SetProperty(const AnsiString& n, const TLayoutValue& v) {
       if (!found) throw ELayoutError("layout line " + IntToStr(o.line) + ": unknown option " + o.AsIdent());
     }
   } else return TComponent::SetProperty(n, v);
+  return true;
+}
+
+bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+  if (TDialogHook* hook = DialogHook()) return hook->InputQuery(caption, prompt, value);
+  // The layout is UTF-8; the texts of the question are set afterwards.
+  static const char* const kLayout =
+      u8"form TInputQueryForm {\n"
+      u8"  BorderStyle = bsDialog  Position = poScreenCenter  ClientWidth = 300  ClientHeight = 96\n"
+      u8"  TLabel Label1 { Bounds = [8, 10, 284, 16] }\n"
+      u8"  TEdit Edit1 { Bounds = [8, 30, 284, 21] }\n"
+      u8"  TButton Button1 { Caption = \"确定\" ModalResult = mrOk Bounds = [136, 64, 75, 25] }\n"
+      u8"  TButton Button2 { Caption = \"取消\" ModalResult = mrCancel Bounds = [217, 64, 75, 25] }\n"
+      u8"}\n";
+  std::unique_ptr<TForm> form(new TForm(nullptr));
+  form->LoadLayoutText(kLayout, "InputQuery");
+  form->SetCaption(caption);
+  static_cast<TControl*>(form->FindComponent("Label1"))->SetCaption(prompt);
+  TEdit* edit = static_cast<TEdit*>(form->FindComponent("Edit1"));
+  edit->SetText(value);
+  form->OnShow = [edit](TObject*) {
+    edit->SetFocus();
+    edit->SelectAll();
+  };
+  if (form->ShowModal() != mrOk) return false;
+  value = edit->Text();
   return true;
 }
 

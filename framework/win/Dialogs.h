@@ -1,6 +1,7 @@
-// The common dialogs (open, save, colour, font, print, printer set-up) and
-// the printer. Open, save and colour dialogs go through the dialog seam
-// (Forms.h) when a hook is installed, so tests can answer them.
+// The common dialogs (open, save, colour, font, print, printer set-up), the
+// one-line question InputQuery and the printer. Open, save, colour and input
+// dialogs go through the dialog seam (Forms.h) when a hook is installed, so
+// tests can answer them.
 //
 // Printing: PrintDlgW and the printer's device context. A machine without a
 // printer makes Execute return false and TPrinter raise EPrinter with
@@ -47,6 +48,13 @@ public:
   explicit TSaveDialog(TComponent* AOwner) : TOpenDialog(AOwner) {}
   bool Execute() override { return Run(true); }
 };
+
+// A one-line question: a form with the caption, the prompt over an edit that
+// holds value (selected), "确定" and "取消". True and the edited text in
+// value on OK; false and value unchanged on Cancel or close. Goes through
+// the dialog seam when a hook is installed. Controls for the robot: Label1,
+// Edit1, Button1 (OK), Button2 (Cancel).
+bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value);
 
 class TColorDialog : public TComponent {
 public:

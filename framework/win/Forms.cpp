@@ -86,6 +86,14 @@ bool TRecordingDialogHook::ColorDialog(TColor& color) {
   return true;
 }
 
+bool TRecordingDialogHook::InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+  inputs.push_back({caption, prompt, value});
+  if (inputAnswers.empty()) return false;
+  value = inputAnswers.front();
+  inputAnswers.erase(inputAnswers.begin());
+  return true;
+}
+
 // --- forms --------------------------------------------------------------------------
 TForm::TForm(TComponent* AOwner) : TControl(AOwner) {
   visible_ = false;
@@ -372,26 +380,44 @@ AnsiString PlainCaption(const AnsiString& text) {
 
 // The robot's request "choose the menu item at this path" (a global atom
 // with "item/item", UTF-16): menu handles cannot be read across processes
-// under Wine, so the form looks the item up itself. Result: the command id
-// (then posted as WM_COMMAND), 0 when there is no such enabled item.
-LRESULT RobotMenuCommand(HWND hwnd, TMainMenu* menu, ATOM atom) {
+// under Wine, so the form looks the item up itself. Each submenu on the way
+// opens as the user's would (its item's OnClick). A path may begin with the
+// name of one of the form's popup menus, which then opens as a right click
+// opens it (its OnPopup). Result: the command id (then posted as WM_COMMAND),
+// 0 when there is no such shown and enabled item.
+LRESULT RobotMenuCommand(TForm* form, TMainMenu* menu, ATOM atom) {
   wchar_t buf[512];
   UINT n = GlobalGetAtomNameW(atom, buf, 512);
-  if (!menu || n == 0) return 0;
+  if (n == 0) return 0;
   AnsiString path = WideToCp936(std::wstring(buf, n));
-  TMenuItem* item = menu->Items();
-  while (!path.IsEmpty()) {
+  auto nextPart = [&path] {
     int slash = path.Pos("/");
     AnsiString part = slash ? path.SubString(1, slash - 1) : path;
     path = slash ? path.SubString(slash + 1, path.Length()) : AnsiString();
+    return part;
+  };
+  TMenuItem* item = menu ? menu->Items() : nullptr;
+  {
+    int slash = path.Pos("/");
+    AnsiString first = slash ? path.SubString(1, slash - 1) : path;
+    if (TPopupMenu* popup = dynamic_cast<TPopupMenu*>(form->FindComponent(first))) {
+      nextPart();
+      if (popup->OnPopup) popup->OnPopup(popup);
+      item = popup->Items();
+    }
+  }
+  if (!item) return 0;
+  while (!path.IsEmpty()) {
+    AnsiString part = nextPart();
     TMenuItem* next = nullptr;
     for (int i = 0; i < item->Count() && !next; ++i)
       if (item->Items(i)->Visible() && PlainCaption(item->Items(i)->Caption()) == PlainCaption(part)) next = item->Items(i);
     if (!next || !next->Enabled()) return 0;
+    if (next->Count() > 0) next->Click();
     item = next;
   }
   if (item->Count() > 0) return 0;
-  PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0);
+  PostMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(item->Command(), 0), 0);
   return item->Command();
 }
 }  // namespace
@@ -399,10 +425,14 @@ LRESULT RobotMenuCommand(HWND hwnd, TMainMenu* menu, ATOM atom) {
 void TForm::Dispatch(TMessage& m) {
   static const UINT robotMenu = RegisterWindowMessageW(L"VidorraRobotMenu");
   if (m.Msg == robotMenu) {
-    m.Result = RobotMenuCommand(hwnd_, menu_, static_cast<ATOM>(m.WParam));
+    m.Result = RobotMenuCommand(this, menu_, static_cast<ATOM>(m.WParam));
     return;
   }
   switch (m.Msg) {
+    case WM_INITMENUPOPUP:
+      if (!HIWORD(m.LParam) && menu_)
+        if (TMenuItem* item = menu_->SubMenuOwner(reinterpret_cast<HMENU>(m.WParam))) item->Click();
+      break;
     case WM_CLOSE:
       Close();
       m.Result = 0;

@@ -163,6 +163,8 @@ public:
   virtual bool FileDialog(bool save, AnsiString& fileName) { return false; }
   // Colour dialog: return false for Cancel; may set color.
   virtual bool ColorDialog(TColor& color) { return false; }
+  // InputQuery: return false for Cancel; may set value.
+  virtual bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) { return false; }
 };
 // Installs a hook (null removes it); returns the previous one.
 TDialogHook* SetDialogHook(TDialogHook* hook);
@@ -181,11 +183,17 @@ public:
   int MessageBox(const AnsiString& text, const AnsiString& caption, UINT flags) override;
   bool FileDialog(bool save, AnsiString& fileName) override;
   bool ColorDialog(TColor& color) override;
+  bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override;
 
+  struct Input {
+    AnsiString caption, prompt, value;  // value: the text the question proposed
+  };
   std::vector<Box> boxes;
+  std::vector<Input> inputs;
   std::vector<int> answers;               // consumed from the front
   std::vector<AnsiString> fileAnswers;    // "" = Cancel
   std::vector<TColor> colorAnswers;       // clDefault = Cancel
+  std::vector<AnsiString> inputAnswers;   // OK with that text; none left = Cancel
   std::function<void(const Box&)> onBox;  // runs inside the box, before it answers
 
 private:

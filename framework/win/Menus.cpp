@@ -190,6 +190,7 @@ void Fill(HMENU menu, TMenuItem* parent) {
     mi.dwTypeData = &w[0];
     if (item->Count() > 0) {
       HMENU sub = CreatePopupMenu();
+      item->SetSubMenu(sub);
       Fill(sub, item);
       mi.fMask |= MIIM_SUBMENU;
       mi.hSubMenu = sub;
@@ -248,6 +249,20 @@ bool TMenu::AdoptChild(TComponent* child) {
   if (!item) return false;
   items_.Add(item);
   return true;
+}
+
+TMenuItem* TMenu::SubMenuOwner(HMENU popup) {
+  std::vector<TMenuItem*> stack{&items_};
+  while (!stack.empty()) {
+    TMenuItem* i = stack.back();
+    stack.pop_back();
+    for (int k = 0; k < i->Count(); ++k) {
+      TMenuItem* c = i->Items(k);
+      if (c->Count() > 0 && c->SubMenu() == popup) return c;
+      stack.push_back(c);
+    }
+  }
+  return nullptr;
 }
 
 bool TMenu::HandleShortCut(WORD key) {

@@ -1,7 +1,9 @@
 // Main menus, popup menus and their items. Captions keep the '&' mnemonic;
 // a caption "-" is a separator. ShortCut is the key text shown after the
 // caption ("F10", "Ctrl+S") and handled by the application's message loop
-// for the active form's menus.
+// for the active form's menus. An item with children fires its OnClick when
+// its submenu opens (the form's WM_INITMENUPOPUP), so a handler there can
+// enable the items before they show.
 #pragma once
 
 #include "Controls.h"
@@ -40,7 +42,8 @@ public:
   static TMenuItem* FromCommand(int id);
   bool MatchesKey(WORD key, bool ctrl, bool shift, bool alt) const;
   void Rebuild();
-  HMENU SubMenu();  // the popup of an item with children
+  HMENU SubMenu();  // the popup of an item with children, as last built
+  void SetSubMenu(HMENU popup) { submenu_ = popup; }
   void AttachRoot(class TMenu* menu) { root_ = menu; }
 
 private:
@@ -69,6 +72,8 @@ public:
   bool HandleShortCut(WORD key);
   // Internal: rebuild the Win32 menu after items changed.
   void Rebuild();
+  // Internal: the item whose submenu is this popup (WM_INITMENUPOPUP), or null.
+  TMenuItem* SubMenuOwner(HMENU popup);
   HWND window_ = nullptr;  // the form whose menu bar shows it
 
 protected:

@@ -207,6 +207,18 @@ TEST_F(Events, MenusShortCutsKeysAndHelp) {
   ASSERT_TRUE(GetMenuItemInfoW(GetMenu(g->Handle()), g->N3->Command(), FALSE, &mi));
   EXPECT_TRUE(mi.fState & MFS_DISABLED);
 
+  // Opening a submenu fires its item's OnClick first, so that the handler
+  // can enable the items; an enabling done there shows in the open menu.
+  TMenuItem* file = static_cast<TMenuItem*>(g->FindComponent("F1"));
+  file->OnClick = [&](TObject*) { g->N3->SetEnabled(true); g->log.push_back("F1Click"); };
+  g->log.clear();
+  SendMessageW(g->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(GetMenu(g->Handle()), 0)), 0);
+  EXPECT_EQ(g->log, (Log{"F1Click"}));
+  ASSERT_TRUE(GetMenuItemInfoW(GetMenu(g->Handle()), g->N3->Command(), FALSE, &mi));
+  EXPECT_FALSE(mi.fState & MFS_DISABLED);
+  g->N3->SetEnabled(false);
+  file->OnClick = nullptr;
+
   g->log.clear();
   g->Edit1->SetFocus();
   PostMessageW(g->Edit1->Handle(), WM_KEYDOWN, VK_F10, 0);   // main menu short cut
@@ -326,6 +338,16 @@ TEST_F(Events, DialogSeamRecordsAndAnswers) {
   EXPECT_TRUE(g->OpenDialog1->Execute());
   EXPECT_EQ(g->OpenDialog1->FileName, AnsiString("C:\\录像\\a.lx"));
   EXPECT_FALSE(g->SaveDialog1->Execute());
+  boxes.inputAnswers = {"新名字"};
+  AnsiString value = "a";
+  EXPECT_TRUE(InputQuery("请输入", "请输入新文件名", value));
+  EXPECT_EQ(value, AnsiString("新名字"));
+  EXPECT_FALSE(InputQuery("请输入", "请输入新文件名", value));  // nothing queued: Cancel
+  EXPECT_EQ(value, AnsiString("新名字"));
+  ASSERT_EQ(boxes.inputs.size(), 2u);
+  EXPECT_EQ(boxes.inputs[0].caption, AnsiString("请输入"));
+  EXPECT_EQ(boxes.inputs[0].prompt, AnsiString("请输入新文件名"));
+  EXPECT_EQ(boxes.inputs[0].value, AnsiString("a"));
 }
 
 TEST(Registry, RoundTripAndFailures) {
