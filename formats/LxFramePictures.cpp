@@ -125,20 +125,38 @@ void pictureBytes(const TBitmap& picture, PictureKind kind, std::vector<uint8_t>
   file.assign(s.Memory(), s.Memory() + s.Size());
 }
 
-bool writePictureFile(const AnsiString& path, const uint8_t* data, std::size_t size) {
-  const AnsiString temp = path + ".~tmp";
+namespace {
+// The bytes written whole to a new file at path; false, and no file left,
+// when that fails.
+bool writeWholeFile(const AnsiString& path, const uint8_t* data, std::size_t size) {
   try {
-    TFileStream out(temp, fmCreate);
+    TFileStream out(path, fmCreate);
     for (std::size_t done = 0; done < size;) {
       const int chunk = static_cast<int>(size - done < (1u << 30) ? size - done : (1u << 30));
       out.WriteBuffer(data + done, chunk);
       done += static_cast<std::size_t>(chunk);
     }
   } catch (const Exception&) {
-    DeleteFile(temp);
+    DeleteFile(path);
     return false;
   }
+  return true;
+}
+}  // namespace
+
+bool writePictureFile(const AnsiString& path, const uint8_t* data, std::size_t size) {
+  const AnsiString temp = path + ".~tmp";
+  if (!writeWholeFile(temp, data, size)) return false;
   if (RenameFile(temp, path)) return true;
+  DeleteFile(temp);
+  return false;
+}
+
+bool replacePictureFile(const AnsiString& path, const uint8_t* data, std::size_t size) {
+  const AnsiString temp = path + ".~tmp";
+  if (!writeWholeFile(temp, data, size)) return false;
+  // Only a picture written whole takes the old one's place.
+  if (removeFileForReplace(path) && RenameFile(temp, path)) return true;
   DeleteFile(temp);
   return false;
 }

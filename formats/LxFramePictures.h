@@ -68,6 +68,11 @@ void pictureBytes(const TBitmap& picture, PictureKind kind, std::vector<uint8_t>
 // Writes a picture file whole under path + ".~tmp", then renames it to path,
 // which must not exist. False, and neither file left, when that fails.
 bool writePictureFile(const AnsiString& path, const uint8_t* data, std::size_t size);
+// Writes a picture file whole under path + ".~tmp" and only then puts it in
+// the place of the file at path (a read-only one too). False when that
+// fails: no temporary stays, and a file at path stays as it was unless the
+// new picture was complete.
+bool replacePictureFile(const AnsiString& path, const uint8_t* data, std::size_t size);
 // Makes room for a new file at path: deletes what is there, clearing a
 // read-only file's attributes when the first delete is refused. False when
 // a file stays.

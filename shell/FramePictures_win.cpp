@@ -6,7 +6,9 @@
 // the main window out of the way while the job pumps messages. Windows only.
 #include "MainForm_win.h"  // first: winsock2.h before windows.h
 
+#include <exception>
 #include <memory>
+#include <vector>
 
 #include "LxFramePictures.h"
 #include "MainFormJob_win.h"
@@ -55,15 +57,11 @@ void TMainForm::N3Click(TObject*) {
   AnsiString name;
   if (!askPictureName(*SaveDialog1, name)) return;
   const PictureFile file = currentFramePicture(name);
-  TMemoryStream bytes;
-  {
-    std::vector<uint8_t> picture;
-    pictureBytes(*Image1->Picture()->Bitmap(), file.kind, picture);
-    bytes.WriteBuffer(picture.data(), static_cast<int>(picture.size()));
-  }
-  // The dialog asked before overwriting; a file that cannot be written
-  // raises the framework's message.
-  bytes.SaveToFile(file.path);
+  std::vector<uint8_t> picture;
+  pictureBytes(*Image1->Picture()->Bitmap(), file.kind, picture);
+  // The dialog asked before overwriting. The picture is written whole before
+  // it replaces the file there: a full disk leaves no cut picture behind.
+  if (!replacePictureFile(file.path, picture.data(), picture.size())) ShowMessage("保存失败");
   showFreeSpace(*this);
 }
 
@@ -92,13 +90,19 @@ void TMainForm::N26Click(TObject*) {
   if (firstExistingPicture(names, count) > 0 &&
       Application->MessageBox("可能会覆盖一些同名文件，是否继续?", "Vidorra", MB_OKCANCEL) != IDOK)
     return;
-  int rc;
+  int rc = kFramePicturesFailed;
   {
     MainFormJob job(*this);
     showWaitForm("共" + IntToStr(count) + "帧", count - 1);
-    WaitFormPictures progress;
-    int saved = 0;
-    rc = saveFramePictures(frames, names, progress, saved);
+    try {
+      WaitFormPictures progress;
+      int saved = 0;
+      rc = saveFramePictures(frames, names, progress, saved);
+    } catch (const Exception&) {
+      rc = kFramePicturesFailed;
+    } catch (const std::exception&) {  // out of memory
+      rc = kFramePicturesFailed;
+    }
     renewWaitForm();
   }
   in.reset();

@@ -200,6 +200,30 @@ TEST(FramePictures, AJpegSeriesReplacesAReadOnlyPictureOfTheSameName) {
   EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"a1.jpg", "a2.jpg", "a3.jpg"}));
 }
 
+// The shown frame saved under a name the user agreed to overwrite: the new
+// picture takes the old one's place (a read-only one too) only once it is
+// written whole.
+TEST(FramePictures, TheShownFrameReplacesAPictureOnlyWhenWrittenWhole) {
+  const Bytes picture = plainRecord(7, 12, 9).bmp, old{'o', 'l', 'd'};
+  TempDir dir;
+  writeAll(dir.file("shot.bmp"), old);
+  ASSERT_EQ(chmod(dir.file("shot.bmp").c_str(), 0444), 0);
+  EXPECT_TRUE(replacePictureFile(dir.path("shot.bmp"), picture.data(), picture.size()));
+  EXPECT_EQ(readAll(dir.file("shot.bmp")), picture);
+  EXPECT_TRUE(replacePictureFile(dir.path("new.JPG"), picture.data(), picture.size()));
+  EXPECT_EQ(readAll(dir.file("new.JPG")), picture);
+  EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"new.JPG", "shot.bmp"}));
+
+  // The temporary cannot be made (a folder has its name): the old picture stays.
+  writeAll(dir.file("keep.bmp"), old);
+  std::filesystem::create_directory(dir.file("keep.bmp.~tmp"));
+  EXPECT_FALSE(replacePictureFile(dir.path("keep.bmp"), picture.data(), picture.size()));
+  EXPECT_EQ(readAll(dir.file("keep.bmp")), old);
+  // A folder that is not there: nothing written, nothing reported as saved.
+  EXPECT_FALSE(replacePictureFile(dir.path("none/shot.bmp"), picture.data(), picture.size()));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("none")));
+}
+
 TEST(FramePictures, TheCursorIsDrawnWhereItsBlockSays) {
   lxwrite::Record r = plainRecord(5, 20, 10);
   r.cursorBlock = true;
