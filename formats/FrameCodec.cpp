@@ -34,6 +34,16 @@ inline uint16_t word(const uint8_t* p, std::size_t i) {
   return v;
 }
 
+// Whether two zero words follow each other among the four at p (where a run
+// token could start): the top bit of every zero word, and of its neighbour.
+inline bool zeroPairIn(const uint8_t* p) {
+  uint64_t q;
+  std::memcpy(&q, p, 8);
+  const uint64_t low = 0x7FFF7FFF7FFF7FFFull;
+  const uint64_t zero = ~(((q & low) + low) | q) & ~low;
+  return (zero & (zero >> 16)) != 0;
+}
+
 // zlib never expands by more than this ratio; a stored rleLength beyond it
 // cannot be honest.
 constexpr std::size_t kMaxInflateRatio = 1032;
@@ -112,23 +122,33 @@ bool inflateTokens(const uint8_t* data, std::size_t size, std::vector<uint8_t>& 
 }
 
 // Decodes a token stream that must form a BMP file image of at most maxBytes.
-// Returns 1, -1 for damage, -2 when the words would pass maxBytes.
+// Returns 1, -1 for damage, -2 when the words would pass maxBytes. A buffer
+// that already has room for what the headers promise (a run of frames of one
+// size) takes the words in one pass, bounded by that room; otherwise the
+// words are counted first, so damaged headers never make us allocate what
+// the tokens cannot fill.
 int tokensToBmp(const uint8_t* tokens, std::size_t tokenBytes, std::size_t maxBytes,
                 std::vector<uint8_t>& bmp) {
   const std::size_t n = tokenBytes / 2;
-  const std::size_t count = rleDecodedCount(tokens, n);
-  if (count > maxBytes / 2) return -2;
-  // Look at the headers before allocating for the pixels they promise.
-  uint16_t head[64];
+  uint16_t head[64] = {};
   const std::size_t headWords = rleDecodeWords(tokens, n, head, 64);
   BmpShape shape;
-  if (!readBmpShape(reinterpret_cast<const uint8_t*>(head), headWords * 2, shape)) return -1;
-  const std::size_t got = count * 2;
+  const bool shaped = readBmpShape(reinterpret_cast<const uint8_t*>(head), headWords * 2, shape);
   // A BMP file image is even in length (the codec drops an odd last byte);
   // anything far beyond what the headers describe is not a frame of ours.
-  if (got < (shape.needed & ~std::size_t(1)) || got > shape.needed + 65536) return -1;
+  const std::size_t room = shaped ? std::min(shape.needed + 65536, maxBytes) / 2 : 0;  // words
+  if (!shaped || bmp.capacity() < room * 2 + 2) {
+    const std::size_t count = rleDecodedCount(tokens, n);
+    if (count > maxBytes / 2) return -2;
+    if (!shaped || count * 2 < (shape.needed & ~std::size_t(1)) || count * 2 > shape.needed + 65536) return -1;
+    bmp.reserve(room * 2 + 2);
+  }
+  bmp.resize(std::max(room * 2 + 2, shape.needed));
+  const std::size_t count = rleDecodeWords(tokens, n, reinterpret_cast<uint16_t*>(bmp.data()), room + 1);
+  const std::size_t got = count * 2;
+  if (count > room || got < (shape.needed & ~std::size_t(1)))
+    return rleDecodedCount(tokens, n) > maxBytes / 2 ? -2 : -1;
   bmp.resize(std::max(got, shape.needed));
-  rleDecodeWords(tokens, n, reinterpret_cast<uint16_t*>(bmp.data()), count);
   if (got < bmp.size()) std::memset(bmp.data() + got, 0, bmp.size() - got);
   return 1;
 }
@@ -186,12 +206,13 @@ int indexedToBmp(const uint8_t* tokens, std::size_t tokenBytes, std::size_t rawL
 }
 
 // The token payload of a word-layout type or an extended mode to a BMP file
-// image: the tokens as stored (kind 1) or inflated (2, 3), then the indexed
-// picture or the words of at most maxBytes. 1, -1 for damage, -2 when the
-// words would pass maxBytes.
+// image: the tokens as stored (kind 1) or inflated (2, 3) into `inflated`,
+// then the indexed picture or the words of at most maxBytes. 1, -1 for
+// damage, -2 when the words would pass maxBytes. Both vectors may come with
+// the capacity of an earlier image: a frame of the same size is then decoded
+// without allocating or clearing anything.
 int payloadToBmp(const uint8_t* payload, std::size_t size, int kind, bool indexed,
-                 std::size_t maxBytes, std::vector<uint8_t>& bmp) {
-  std::vector<uint8_t> inflated;
+                 std::size_t maxBytes, std::vector<uint8_t>& inflated, std::vector<uint8_t>& bmp) {
   const uint8_t* tokens = payload;
   std::size_t tokenBytes = size;
   if (kind != 1) {
@@ -304,15 +325,28 @@ std::size_t rleEncodeJoined(const uint8_t* a, std::size_t na, const uint8_t* b, 
   return static_cast<std::size_t>(out - dst);
 }
 
+// A run token can only start at two zero words in a row; every other word is
+// a literal. The decoders go through literals three words a step while four
+// words hold no such pair.
 std::size_t rleDecodedCount(const uint8_t* tokens, std::size_t n) {
   if (n == 0) return 0;
   std::size_t count = 1, i = 1;
   while (i < n) {
-    if (i + 4 <= n && word(tokens, i) == 0 && word(tokens, i + 1) == 0 &&
-        word(tokens, i + 2) != 0) {
-      count += word(tokens, i + 2);
-      i += 4;
-    } else {
+    if (word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0) {
+      if (i + 4 <= n && word(tokens, i + 2) != 0) {
+        count += word(tokens, i + 2);
+        i += 4;
+      } else {
+        ++count;
+        ++i;
+      }
+      continue;
+    }
+    while (i + 4 <= n && !zeroPairIn(tokens + 2 * i)) {
+      i += 3;
+      count += 3;
+    }
+    if (i < n && !(word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0)) {
       ++count;
       ++i;
     }
@@ -326,16 +360,26 @@ std::size_t rleDecodeWords(const uint8_t* tokens, std::size_t n, uint16_t* out,
   std::size_t o = 0, i = 1;
   out[o++] = word(tokens, 0);
   while (i < n && o < outWords) {
-    const uint16_t v = word(tokens, i);
-    if (v == 0 && i + 4 <= n && word(tokens, i + 1) == 0 && word(tokens, i + 2) != 0) {
-      const std::size_t c = std::min<std::size_t>(word(tokens, i + 2), outWords - o);
-      std::fill_n(out + o, c, word(tokens, i + 3));
-      o += c;
-      i += 4;
-    } else {
-      out[o++] = v;
-      ++i;
+    if (word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0) {
+      if (i + 4 <= n && word(tokens, i + 2) != 0) {
+        const std::size_t c = std::min<std::size_t>(word(tokens, i + 2), outWords - o);
+        std::fill_n(out + o, c, word(tokens, i + 3));
+        o += c;
+        i += 4;
+      } else {
+        out[o++] = 0;
+        ++i;
+      }
+      continue;
     }
+    // The fourth word of each step is stored too and written again by the next.
+    while (i + 4 <= n && o + 4 <= outWords && !zeroPairIn(tokens + 2 * i)) {
+      std::memcpy(out + o, tokens + 2 * i, 8);
+      i += 3;
+      o += 3;
+    }
+    if (i < n && o < outWords && !(word(tokens, i) == 0 && i + 1 < n && word(tokens, i + 1) == 0))
+      out[o++] = word(tokens, i++);
   }
   return o;
 }
@@ -479,8 +523,12 @@ int encodeReducedFrameBytes(const uint8_t* header, int headerLength, uint8_t* pi
 
 // ---- decoders ---------------------------------------------------------------
 
-int decodeReducedFrameBytes(const uint8_t* payload, std::size_t payloadLength, int rawLength,
-                            int mode, std::vector<uint8_t>& bmp, FormatsHost& host) {
+namespace {
+
+// The decoders over buffers that may be reused: the result in bmp, which is
+// left in any state on failure.
+int decodeReducedInto(const uint8_t* payload, std::size_t payloadLength, int rawLength, int mode,
+                      std::vector<uint8_t>& tokens, std::vector<uint8_t>& bmp, FormatsHost& host) {
   const int kind = mode >= 10 ? mode / 10 : mode;
   const bool indexed = mode >= 10;
   if ((mode != 1 && mode != 2 && mode != 3 && mode != 10 && mode != 20 && mode != 30) ||
@@ -488,19 +536,17 @@ int decodeReducedFrameBytes(const uint8_t* payload, std::size_t payloadLength, i
     host.showMessage(kMsgInflate);
     return -1;
   }
-  std::vector<uint8_t> result;
   const int rc = payloadToBmp(payload, payloadLength, kind, indexed,
-                              static_cast<std::size_t>(rawLength), result);
+                              static_cast<std::size_t>(rawLength), tokens, bmp);
   if (rc != 1) {
     host.showMessage(rc == -2 ? kMsgRawOverflow : kMsgInflate);
     return -1;
   }
-  bmp.swap(result);
   return 1;
 }
 
-int decodeFrameImageBytes(const uint8_t* data, std::size_t size, int codecType,
-                          std::vector<uint8_t>& bmp, FormatsHost& host) {
+int decodeImageInto(const uint8_t* data, std::size_t size, int codecType, std::vector<uint8_t>& tokens,
+                    std::vector<uint8_t>& bmp, FormatsHost& host) {
   if (size >= 8 && getI32(data) == -1 && getI32(data + 4) == -1) {
     ByteReader r(data + 8, size - 8);
     int32_t mode, rawLength, payloadLength;
@@ -508,18 +554,38 @@ int decodeFrameImageBytes(const uint8_t* data, std::size_t size, int codecType,
       host.showMessage(kMsgInflate);
       return -1;
     }
-    return decodeReducedFrameBytes(r.here(), static_cast<std::size_t>(payloadLength), rawLength,
-                                   mode, bmp, host);
+    return decodeReducedInto(r.here(), static_cast<std::size_t>(payloadLength), rawLength, mode, tokens,
+                             bmp, host);
   }
   if (codecType < 1 || codecType > 3) {
     host.showMessage(kMsgInflate);
     return -1;
   }
-  std::vector<uint8_t> result;
-  if (payloadToBmp(data, size, codecType, false, kMaxFrameImageBytes, result) != 1) {
+  if (payloadToBmp(data, size, codecType, false, kMaxFrameImageBytes, tokens, bmp) != 1) {
     host.showMessage(kMsgInflate);
     return -1;
   }
+  return 1;
+}
+
+}  // namespace
+
+int decodeReducedFrameBytes(const uint8_t* payload, std::size_t payloadLength, int rawLength,
+                            int mode, std::vector<uint8_t>& bmp, FormatsHost& host) {
+  std::vector<uint8_t> tokens, result;
+  if (decodeReducedInto(payload, payloadLength, rawLength, mode, tokens, result, host) != 1) return -1;
   bmp.swap(result);
   return 1;
+}
+
+int decodeFrameImageBytes(const uint8_t* data, std::size_t size, int codecType,
+                          std::vector<uint8_t>& bmp, FormatsHost& host) {
+  std::vector<uint8_t> tokens, result;
+  if (decodeImageInto(data, size, codecType, tokens, result, host) != 1) return -1;
+  bmp.swap(result);
+  return 1;
+}
+
+int FrameImageDecoder::decode(const uint8_t* data, std::size_t size, int codecType, FormatsHost& host) {
+  return decodeImageInto(data, size, codecType, tokens_, bmp_, host);
 }

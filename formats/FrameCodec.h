@@ -83,6 +83,19 @@ int decodeFrameImageBytes(const uint8_t* data, std::size_t size, int codecType,
 int decodeReducedFrameBytes(const uint8_t* payload, std::size_t payloadLength, int rawLength,
                             int mode, std::vector<uint8_t>& bmp, FormatsHost& host);
 
+// decodeFrameImageBytes for a run of frames (saving every frame of a
+// recording): the buffers stay from one image to the next, so frames of one
+// size are decoded without allocating or clearing memory. The result is
+// bmp(), valid until the next call; after a failure it holds nothing of use.
+class FrameImageDecoder {
+public:
+  int decode(const uint8_t* data, std::size_t size, int codecType, FormatsHost& host);
+  std::vector<uint8_t>& bmp() { return bmp_; }
+
+private:
+  std::vector<uint8_t> tokens_, bmp_;
+};
+
 // Shape of a BMP file image that decoders accept, read from its headers.
 struct BmpShape {
   int width = 0;

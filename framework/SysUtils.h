@@ -41,6 +41,10 @@ bool FileExists(const AnsiString& path);
 bool DirectoryExists(const AnsiString& path);
 bool DeleteFile(const AnsiString& path);
 bool RenameFile(const AnsiString& from, const AnsiString& to);
+// Takes a file's attributes back to normal (Windows: FILE_ATTRIBUTE_NORMAL,
+// which drops read-only; Linux: the owner may write), so that a read-only
+// file can be deleted or replaced. False when the file cannot be changed.
+bool ClearFileAttributes(const AnsiString& path);
 int64_t FileSizeOf(const AnsiString& path);  // -1 when the file cannot be read
 #ifdef _WIN32
 // <windows.h> turns DeleteFile into a macro (DeleteFileA or DeleteFileW):

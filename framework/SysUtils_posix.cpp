@@ -116,6 +116,12 @@ bool RenameFile(const AnsiString& from, const AnsiString& to) {
   return rename(NativePath(from).c_str(), dest.c_str()) == 0;
 }
 
+bool ClearFileAttributes(const AnsiString& path) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  return stat(native.c_str(), &st) == 0 && chmod(native.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
 int64_t FileSizeOf(const AnsiString& path) {
   struct stat st;
   if (stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;

@@ -70,6 +70,10 @@ bool RenameFile(const AnsiString& from, const AnsiString& to) {
   return MoveFileW(Cp936ToWide(from).c_str(), Cp936ToWide(to).c_str()) != 0;
 }
 
+bool ClearFileAttributes(const AnsiString& path) {
+  return SetFileAttributesW(Cp936ToWide(path).c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
 int64_t FileSizeOf(const AnsiString& path) {
   WIN32_FILE_ATTRIBUTE_DATA d;
   if (!GetFileAttributesExW(Cp936ToWide(path).c_str(), GetFileExInfoStandard, &d) ||

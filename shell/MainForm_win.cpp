@@ -44,6 +44,7 @@ TMainForm::~TMainForm() {
   if (recorder) recorder->Release();
   recorder = nullptr;
   delete previewBitmap;
+  delete previewScratchBitmap;
   delete frameStream;
   delete prevFrameStream;
   delete mixer;
@@ -144,6 +145,11 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_COMPONENT(b, Timer1);
   LAYOUT_COMPONENT(b, SaveDialog1);
   LAYOUT_COMPONENT(b, OpenDialog1);
+  LAYOUT_COMPONENT(b, PopupMenu1);
+  LAYOUT_COMPONENT(b, N1001);
+  LAYOUT_COMPONENT(b, N2001);
+  LAYOUT_COMPONENT(b, N501);
+  LAYOUT_COMPONENT(b, N11);
 
   LAYOUT_HANDLER(b, FormCreate);
   LAYOUT_HANDLER(b, FormShow);
@@ -170,5 +176,13 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, ToolButton5Click);
   LAYOUT_HANDLER(b, ToolButton10Click);
   declareBrowserMembers(b);
+  LAYOUT_HANDLER(b, N1001Click);
+  LAYOUT_HANDLER(b, N2001Click);
+  LAYOUT_HANDLER(b, N501Click);
+  LAYOUT_HANDLER(b, N11Click);
+  LAYOUT_HANDLER(b, TrackBar1Change);
+  LAYOUT_HANDLER(b, N30Click);
+  LAYOUT_HANDLER(b, N3Click);
+  LAYOUT_HANDLER(b, N26Click);
   declareRecordingListHandlers(b);
 }

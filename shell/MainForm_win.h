@@ -310,8 +310,24 @@ public:
   void showAviInfo(const AnsiString& path);
   void showWmvInfo(const AnsiString& path);
   void showExeInfo(const AnsiString& path);
-  // Draws previewBitmap into Image1 (the preview's unit).
+
+  // The frame preview and pictures (FramePreview_win.cpp,
+  // FramePictures_win.cpp): Image1's context menu with its zoom items,
+  // previewBitmap drawn at the checked zoom with the custom caption, the
+  // trial bar, the frame copied or saved as pictures. previewScratchBitmap
+  // carries the caption over a copy of the frame; made on first use.
+  TPopupMenu* PopupMenu1 = nullptr;
+  TMenuItem *N1001 = nullptr, *N2001 = nullptr, *N501 = nullptr, *N11 = nullptr;
+  TBitmap* previewScratchBitmap = nullptr;
   void drawPreview();
+  void N1001Click(TObject* Sender);  // 100%
+  void N2001Click(TObject* Sender);  // 200%
+  void N501Click(TObject* Sender);   // 50%
+  void N11Click(TObject* Sender);    // fit
+  void TrackBar1Change(TObject* Sender);
+  void N30Click(TObject* Sender);  // copy the shown frame
+  void N3Click(TObject* Sender);   // save the shown frame: N3, N13
+  void N26Click(TObject* Sender);  // save every frame of the .lx recording
   // Above 0 while a progress-window job of the main window runs
   // (MainFormJob_win.h): the list, the menus, the toolbar and the hot keys
   // do nothing meanwhile.

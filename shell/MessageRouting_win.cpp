@@ -122,7 +122,10 @@ void TMainForm::PageControl2Change(TObject* Sender) {
 
 void TMainForm::SpeedButton24Click(TObject* Sender) {}
 void TMainForm::CheckBox11Click(TObject* Sender) {}
-void TMainForm::CheckBox12Click(TObject* Sender) {}
+// The custom caption shows on the preview or goes from it.
+void TMainForm::CheckBox12Click(TObject* Sender) {
+  if (!loadingSettings) TrackBar1Change(Sender);
+}
 void TMainForm::RadioButton7Click(TObject* Sender) {}
 void TMainForm::WMVRadioButtonClick(TObject* Sender) {}
 

@@ -1,7 +1,9 @@
 // libFuzzer target: the frame image decoders on arbitrary bytes. The first
 // byte picks the codec type the caller would pass (1 to 3) and whether the
 // image goes through the raw entry or the stream-and-bitmap entry; the rest is
-// the image after its int32 length (either layout).
+// the image after its int32 length (either layout). The raw entry's result
+// must be what a decoder that keeps its buffers gives, on a first image and
+// on one decoded into the buffers of an earlier one (a run of frames).
 #include <cstddef>
 #include <cstdint>
 
@@ -16,9 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SilentHost host;
   if (!viaStream) {
     std::vector<uint8_t> bmp;
-    if (decodeFrameImageBytes(data, size, type, bmp, host) == 1) {
+    const int rc = decodeFrameImageBytes(data, size, type, bmp, host);
+    if (rc == 1) {
       BmpShape shape;
       if (!readBmpShape(bmp.data(), bmp.size(), shape) || shape.needed > bmp.size()) __builtin_trap();
+    }
+    FrameImageDecoder run;
+    for (int pass = 0; pass < 2; ++pass) {
+      const int again = run.decode(data, size, type, host);
+      if (again != rc || (rc == 1 && run.bmp() != bmp)) __builtin_trap();
     }
     return 0;
   }

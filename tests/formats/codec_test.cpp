@@ -70,6 +70,45 @@ TEST(CodecRle, DecoderEdgeCases) {
   for (const Case& c : cases) EXPECT_EQ(decodeWords(c.tokens), c.words);
 }
 
+// The decoder reads stretches of literals several words at a time: any token
+// stream, zeros and pairs of zeros at every place (lanes and their borders),
+// decodes as the rule read one word at a time does, also when the output is
+// bounded.
+TEST(CodecRle, DecodesAnyStreamAsTheWordByWordRule) {
+  auto reference = [](const std::vector<uint16_t>& t, std::size_t bound) {
+    std::vector<uint16_t> out;
+    if (t.empty() || bound == 0) return out;
+    out.push_back(t[0]);
+    for (std::size_t i = 1; i < t.size() && out.size() < bound;) {
+      if (t[i] == 0 && i + 4 <= t.size() && t[i + 1] == 0 && t[i + 2] != 0) {
+        for (uint16_t k = 0; k < t[i + 2] && out.size() < bound; ++k) out.push_back(t[i + 3]);
+        i += 4;
+      } else {
+        out.push_back(t[i++]);
+      }
+    }
+    return out;
+  };
+  std::mt19937 rng(7);
+  const uint16_t alphabet[] = {0, 0, 0, 1, 2, 3, 0x7FFF, 0x8000, 0xFFFF, 0x0100};
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint16_t> t(rng() % 40);
+    for (auto& w : t) w = alphabet[rng() % 10];
+    const Bytes raw = wordsToBytes(t);
+    const std::vector<uint16_t> want = reference(t, std::size_t(-1));
+    ASSERT_EQ(rleDecodedCount(raw.data(), t.size()), want.size()) << round;
+    std::vector<uint16_t> got(want.size() + 8, 0xABCD);
+    ASSERT_EQ(rleDecodeWords(raw.data(), t.size(), got.data(), got.size()), want.size()) << round;
+    got.resize(want.size());
+    ASSERT_EQ(got, want) << round;
+    const std::size_t bound = want.empty() ? 0 : rng() % want.size();
+    std::vector<uint16_t> part(bound + 1, 0xABCD);
+    ASSERT_EQ(rleDecodeWords(raw.data(), t.size(), part.data(), bound), reference(t, bound).size()) << round;
+    part.resize(reference(t, bound).size());
+    ASSERT_EQ(part, reference(t, bound)) << round;
+  }
+}
+
 TEST(CodecTables, ColourTablesAndBmpHeader) {
   struct Entry {
     int depth, index;

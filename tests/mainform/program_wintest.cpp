@@ -4,9 +4,10 @@
 // the four hot keys, and on close writes set.dat back with every line it does
 // not own unchanged; a real key press of the start/stop key (and a close
 // refused while it records); the once-only tips until they are dismissed,
-// over two runs; and every page chosen by its tab and photographed. Boxes
-// and tips are read and answered from this process; Windows (Wine), a
-// display and xdotool needed.
+// over two runs; every page chosen by its tab and photographed, and in the
+// same run the frame preview at each zoom with its caption and the frame
+// pictures. Boxes, dialogs and tips are read and answered from this process;
+// Windows (Wine), a display and xdotool needed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "ProgramRun.h"
+#include "frame_image_checker.h"
+#include "lx_writer.h"
 
 namespace {
 
@@ -376,11 +379,14 @@ TEST(Program, OnceOnlyTipsComeUntilTheUserDismissesThem) {
   }
 }
 
-// ---- every page, shown and photographed ------------------------------------
+// ---- every page, shown and photographed; the frame preview and pictures ----
 // Each page is chosen as a click on its tab would choose it (the tab control's
 // focus message sends the change notifications to the form), checked to be
 // the one shown, and the screen saved as SCREENSHOT_DIR/<page>.png for a
-// person to look at (scripts/screenshots).
+// person to look at (scripts/screenshots). Then, in the same run, recordings
+// of the working folder are selected in the list: the preview is shown and
+// photographed at each zoom of its context menu with the custom caption, and
+// frames are copied and saved as pictures (PreviewChecks below).
 struct PageShot {
   const wchar_t* control;  // page control
   int index;
@@ -399,6 +405,293 @@ const PageShot kPages[] = {
     {L"PageControl2", 6, L"TabSheet9", "options-6-other"},
 };
 
+// The recordings the preview checks select, written from the layout: three
+// frames of 640 x 240 (checks of 20 pixels in two colours of each frame), one
+// without frames, and many held frames of a small picture for a long save.
+uint16_t PreviewPixel(int frame, int x, int y) {
+  static const uint16_t a[3] = {0x001F, 0x07E0, 0xF81F}, b[3] = {0xFFE0, 0x8410, 0x07FF};
+  return ((x / 20 + y / 20) % 2) ? a[frame] : b[frame];
+}
+std::vector<lxwrite::Record> PreviewFrames() {
+  std::vector<lxwrite::Record> r(3);
+  for (int f = 0; f < 3; ++f)
+    r[std::size_t(f)].bmp = lxwrite::bmp565(640, 240, [f](int x, int y) { return PreviewPixel(f, x, y); });
+  return r;
+}
+std::vector<lxwrite::Record> SmallFrames() {
+  std::vector<lxwrite::Record> r(2);
+  for (int f = 0; f < 2; ++f)
+    r[std::size_t(f)].bmp = lxwrite::bmp565(64, 48, [f](int x, int y) { return uint16_t(f ? x * 977 : y * 1531); });
+  return r;
+}
+constexpr int kManyFrames = 1500;
+
+void WriteBytes(const std::wstring& path, const Bytes& b) {
+  std::ofstream out(path.c_str(), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+void WritePreviewRecordings(const std::wstring& work) {
+  lxwrite::Header big;
+  big.width = 640, big.height = 240;
+  WriteBytes(work + L"pv.lx", lxwrite::build(big, PreviewFrames(), {0, 1, 2}));
+  WriteBytes(work + L"zero.lx", lxwrite::build(big, {}, {}));
+  lxwrite::Header small;
+  small.width = 64, small.height = 48;
+  std::vector<int> lines;
+  for (int i = 0; i < kManyFrames; ++i) lines.push_back(i / 7 % 2);  // held frames of two records
+  WriteBytes(work + L"many.lx", lxwrite::build(small, SmallFrames(), lines));
+}
+
+// A menu item of the main window by its path, as the robot chooses it.
+bool ChooseMenu(HWND form, const std::wstring& path) {
+  const UINT request = RegisterWindowMessageW(L"VidorraRobotMenu");
+  ATOM atom = GlobalAddAtomW(path.c_str());
+  DWORD_PTR id = 0;
+  const bool sent = SendMessageTimeoutW(form, request, atom, 0, SMTO_ABORTIFHUNG, 5000, &id) != 0;
+  GlobalDeleteAtom(atom);
+  return sent && id != 0;
+}
+
+// A recording of the list selected as a click selects it (the list tells
+// its form); done when the trial bar took the recording's last frame number.
+bool SelectRecording(ProgramRun& run, const wchar_t* name, int lastFrame) {
+  HWND list = ControlNamed(run.mainForm, L"FileListBox1");
+  const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+  if (i < 0) return false;
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+  PostMessageW(run.mainForm, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  HWND bar = ControlNamed(run.mainForm, L"TrackBar1");
+  run.Pump(30000, [&] { return SendMessageW(bar, TBM_GETRANGEMAX, 0, 0) == lastFrame; });
+  PumpFor(run, 300);
+  return SendMessageW(bar, TBM_GETRANGEMAX, 0, 0) == lastFrame;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The progress window while it is shown (every job makes a new one; the
+// old ones stay hidden until they go).
+struct ShownQuery {
+  DWORD pid;
+  HWND hwnd;
+};
+BOOL CALLBACK FindShownProgress(HWND w, LPARAM lp) {
+  auto* q = reinterpret_cast<ShownQuery*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner != q->pid || !IsWindowVisible(w) || TextOf(w) != L"正在处理") return TRUE;
+  q->hwnd = w;
+  return FALSE;
+}
+HWND ShownProgressWindow(const ProgramRun& run) {
+  ShownQuery q{run.pi.dwProcessId, nullptr};
+  EnumWindows(FindShownProgress, reinterpret_cast<LPARAM>(&q));
+  return q.hwnd;
+}
+
+// Pumps until a job of the progress window is over: the file it writes last
+// is there, the progress window gone and the main window usable again. The
+// emulated machine is slow: the deadline is generous.
+bool WaitForJob(ProgramRun& run, const std::wstring& last) {
+  auto over = [&] { return Exists(last) && IsWindowEnabled(run.mainForm) && !ShownProgressWindow(run); };
+  run.Pump(120000, over);
+  return over();
+}
+
+SIZE ClientSize(HWND w) {
+  RECT r = {};
+  GetClientRect(w, &r);
+  return {r.right, r.bottom};
+}
+
+// Item k (from 1) of Image1's context menu, chosen with the keyboard after
+// the menu opened, as a user would after a right click.
+void ChoosePreviewMenuItem(ProgramRun& run, int k) {
+  HWND image = ControlNamed(run.mainForm, L"Image1");
+  RECT r;
+  GetWindowRect(image, &r);
+  PostMessageW(image, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(image), MAKELPARAM(r.left + 4, r.top + 4));
+  HWND menu = nullptr;
+  for (int i = 0; i < 50 && !(menu = VisibleTopWindow(run.pi.dwProcessId, L"#32768")); ++i) Sleep(100);
+  ASSERT_NE(menu, nullptr) << "no context menu on the preview";
+  for (int i = 0; i < k; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  for (int i = 0; i < 50 && IsWindowVisible(menu); ++i) Sleep(100);
+  PumpFor(run, 600);
+}
+
+std::vector<uint8_t> FileBytes(const std::wstring& path) {
+  const std::string b = ReadFileBytes(path);
+  return std::vector<uint8_t>(b.begin(), b.end());
+}
+// Width and height from a JPEG's start-of-frame marker.
+bool JpegSize(const std::vector<uint8_t>& j, int& w, int& h) {
+  if (j.size() < 4 || j[0] != 0xFF || j[1] != 0xD8) return false;
+  for (std::size_t at = 2; at + 9 < j.size();) {
+    if (j[at] != 0xFF) return false;
+    const std::size_t len = std::size_t(j[at + 2] << 8 | j[at + 3]);
+    if (j[at + 1] == 0xC0 || j[at + 1] == 0xC2) {
+      h = j[at + 5] << 8 | j[at + 6];
+      w = j[at + 7] << 8 | j[at + 8];
+      return true;
+    }
+    at += 2 + len;
+  }
+  return false;
+}
+
+void PreviewChecks(ProgramRun& run, const ProgramFolder& folder, const std::string& shots) {
+  HWND form = run.mainForm;
+  HWND image = ControlNamed(form, L"Image1");
+  const std::wstring pics = folder.path(L"pics\\");
+  CreateDirectoryW(pics.c_str(), nullptr);
+  ASSERT_TRUE(SelectRecording(run, L"pv.lx", 2));
+
+  // Each zoom of the context menu, photographed: 100 %, 200 %, 50 % and fit
+  // (640 / 292 + 1 = 3 in the 292 x 200 box: 213 x 80).
+  struct Zoom {
+    int item;
+    SIZE shown;
+    const char* file;
+  };
+  const Zoom zooms[] = {{2, {1280, 480}, "preview-200"},
+                        {3, {320, 120}, "preview-50"},
+                        {4, {213, 80}, "preview-fit"},
+                        {1, {640, 240}, "preview-100"}};
+  for (const Zoom& z : zooms) {
+    SCOPED_TRACE(z.file);
+    ChoosePreviewMenuItem(run, z.item);
+    run.Pump(30000, [&] { return ClientSize(image).cx == z.shown.cx; });
+    EXPECT_EQ(ClientSize(image).cx, z.shown.cx);
+    EXPECT_EQ(ClientSize(image).cy, z.shown.cy);
+    EXPECT_TRUE(Sh("import -window root '" + shots + "/" + z.file + ".png'"));
+  }
+
+  // The trial bar steps to the last frame; "保存为图片" at 100 % saves the
+  // picture as shown: that frame with the caption on it.
+  HWND bar = ControlNamed(form, L"TrackBar1");
+  SendMessageW(bar, TBM_SETPOS, TRUE, 2);
+  PostMessageW(form, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 2), reinterpret_cast<LPARAM>(bar));
+  PumpFor(run, 1000);
+  const std::size_t boxes = run.boxes.size();
+  run.fileAnswers = {pics + L"shot"};
+  ChoosePreviewMenuItem(run, 5);  // after the separator
+  ASSERT_TRUE(WaitForJob(run, pics + L"shot.bmp"));
+  framecheck::Picture shot;
+  std::string why;
+  ASSERT_TRUE(framecheck::loadBmp(FileBytes(pics + L"shot.bmp"), shot, why)) << why;
+  ASSERT_EQ(shot.width, 640);
+  ASSERT_EQ(shot.height, 240);
+  int red = 0, differ = 0;
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const uint32_t want = framecheck::from565(PreviewPixel(2, x, y));
+      if (shot.at(x, y) == want) continue;
+      ++differ;
+      // The caption "VIDORRA" at (20, 10), red, 20 points.
+      EXPECT_TRUE(x >= 20 && x < 300 && y >= 10 && y < 60) << x << "," << y;
+      if ((shot.at(x, y) >> 16) >= 0xC0 && (shot.at(x, y) & 0xFFFF) < 0x4040) ++red;
+    }
+  EXPECT_GT(red, 30) << "no caption on the shown frame (" << differ << " pixels differ)";
+
+  // File menu at 50 %: "shot.JPG" is a JPEG of the shown size under that name.
+  ChoosePreviewMenuItem(run, 3);
+  run.fileAnswers = {pics + L"shot.JPG"};
+  ASSERT_TRUE(ChooseMenu(form, L"文件/当前帧另存为图片"));
+  ASSERT_TRUE(WaitForJob(run, pics + L"shot.JPG"));
+  int w = 0, h = 0;
+  EXPECT_TRUE(JpegSize(FileBytes(pics + L"shot.JPG"), w, h));
+  EXPECT_EQ(w, 320);
+  EXPECT_EQ(h, 120);
+
+  // Edit menu at fit: the shown picture on the clipboard.
+  ChoosePreviewMenuItem(run, 4);
+  run.Pump(30000, [&] { return ClientSize(image).cx == 213; });
+  ASSERT_TRUE(ChooseMenu(form, L"编辑/复制当前帧"));
+  run.Pump(30000, [] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; });
+  PumpFor(run, 500);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE dib = GetClipboardData(CF_DIB);
+  ASSERT_NE(dib, nullptr);
+  const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib));
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->biWidth, 213);
+  EXPECT_EQ(info->biHeight, 80);
+  GlobalUnlock(dib);
+  CloseClipboard();
+  EXPECT_EQ(run.boxes.size(), boxes) << run.boxes.back();
+
+  // Every frame as a.jpg: a read-only a2.jpg is there, so the program asks
+  // before overwriting; a1.jpg to a3.jpg are full-size JPEGs. As b.bmp every
+  // picture is the recorded frame byte for byte.
+  WriteBytes(pics + L"a2.jpg", Bytes{'o', 'l', 'd'});
+  SetFileAttributesW((pics + L"a2.jpg").c_str(), FILE_ATTRIBUTE_READONLY);
+  run.fileAnswers = {pics + L"a.jpg"};
+  ASSERT_TRUE(ChooseMenu(form, L"文件/所有帧另存为图片"));
+  ASSERT_TRUE(WaitForJob(run, pics + L"a3.jpg"));
+  ASSERT_EQ(run.boxes.size(), boxes + 1);
+  EXPECT_EQ(run.boxes.back(), u8"可能会覆盖一些同名文件，是否继续?");
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    int jw = 0, jh = 0;
+    EXPECT_TRUE(JpegSize(FileBytes(pics + L"a" + std::to_wstring(n) + L".jpg"), jw, jh));
+    EXPECT_EQ(jw, 640);
+    EXPECT_EQ(jh, 240);
+  }
+  run.fileAnswers = {pics + L"b.bmp"};
+  ASSERT_TRUE(ChooseMenu(form, L"文件/所有帧另存为图片"));
+  ASSERT_TRUE(WaitForJob(run, pics + L"b3.bmp"));
+  const std::vector<lxwrite::Record> frames = PreviewFrames();
+  for (int n = 1; n <= 3; ++n)
+    EXPECT_EQ(FileBytes(pics + L"b" + std::to_wstring(n) + L".bmp"), frames[std::size_t(n - 1)].bmp) << n;
+
+  // A recording without frames: nothing to save, nothing asked.
+  ASSERT_TRUE(SelectRecording(run, L"zero.lx", 0));
+  const int dialogs = run.fileDialogs;
+  const std::size_t boxesBefore = run.boxes.size();
+  ChooseMenu(form, L"文件/所有帧另存为图片");
+  PumpFor(run, 3000);
+  EXPECT_EQ(run.fileDialogs, dialogs);
+  EXPECT_EQ(run.boxes.size(), boxesBefore);
+
+  // A long save: while it runs the start hot key and the menus do nothing;
+  // closing the progress window stops it and keeps every picture written.
+  ASSERT_TRUE(SelectRecording(run, L"many.lx", kManyFrames - 1));
+  run.fileAnswers = {pics + L"m.bmp"};
+  ASSERT_TRUE(ChooseMenu(form, L"文件/所有帧另存为图片"));
+  HWND wait = nullptr;
+  run.Pump(120000, [&] {
+    wait = ShownProgressWindow(run);
+    return wait && Exists(pics + L"m3.bmp");
+  });
+  ASSERT_TRUE(wait)
+      << "no progress window; dialogs " << run.fileDialogs << ", m1.bmp " << Exists(pics + L"m1.bmp") << ", m"
+      << kManyFrames << ".bmp " << Exists(pics + L"m" + std::to_wstring(kManyFrames) + L".bmp") << ", boxes "
+      << run.boxes.size() << (run.boxes.empty() ? "" : ": " + run.boxes.back());
+  EXPECT_FALSE(IsWindowEnabled(form));
+  PostMessageW(form, WM_HOTKEY, 0, 0);
+  ChooseMenu(form, L"文件/退出");  // chosen while the job runs: it must do nothing
+  PostMessageW(wait, WM_CLOSE, 0, 0);
+  run.Pump(60000, [&] { return !IsWindowVisible(wait) && IsWindowEnabled(form); });
+  PumpFor(run, 3000);
+  ASSERT_FALSE(run.exited) << "a menu command ran inside the save";
+  EXPECT_EQ(RecorderState(form), 1) << "the start key ran inside the save";
+  EXPECT_TRUE(IsWindowEnabled(form));
+  EXPECT_EQ(run.boxes.size(), boxesBefore) << run.boxes.back();
+  const std::vector<lxwrite::Record> small = SmallFrames();
+  int written = 0;
+  while (Exists(pics + L"m" + std::to_wstring(written + 1) + L".bmp")) ++written;
+  EXPECT_GE(written, 3);
+  EXPECT_LT(written, kManyFrames) << "the save was not stopped";
+  for (int n = 1; n <= written; ++n)
+    ASSERT_EQ(FileBytes(pics + L"m" + std::to_wstring(n) + L".bmp"), small[std::size_t((n - 1) / 7 % 2)].bmp) << n;
+  EXPECT_FALSE(Exists(pics + L"m" + std::to_wstring(written + 2) + L".bmp"));
+  WIN32_FIND_DATAW fd;
+  HANDLE temp = FindFirstFileW((pics + L"*.~tmp").c_str(), &fd);
+  EXPECT_EQ(temp, INVALID_HANDLE_VALUE) << "a cut picture was left";
+  if (temp != INVALID_HANDLE_VALUE) FindClose(temp);
+}
+
 TEST(Program, EveryPageShowsWhenItsTabIsChosen) {
   ProgramFolder folder;
   std::vector<std::string> lines(130, "0");
@@ -411,7 +704,12 @@ TEST(Program, EveryPageShowsWhenItsTabIsChosen) {
   lines[68] = "10";
   lines[107] = "100", lines[108] = "80", lines[109] = "740", lines[110] = "560";
   lines[129] = "1";
+  // The custom caption the preview shows: "VIDORRA" at (20, 10), red, 20 points.
+  lines[7] = "20", lines[8] = "10", lines[9] = "VIDORRA", lines[35] = "1";
+  lines[59] = "20", lines[60] = "255";
   folder.WriteSettings(lines);
+  CreateDirectoryW(folder.path(L"ls").c_str(), nullptr);
+  WritePreviewRecordings(folder.path(L"ls\\"));
   const std::string dir = SCREENSHOT_DIR;
   ASSERT_TRUE(Sh("mkdir -p '" + dir + "'"));
   ProgramRun run;
@@ -433,6 +731,7 @@ TEST(Program, EveryPageShowsWhenItsTabIsChosen) {
     EXPECT_TRUE(IsWindowVisible(sheet));
     EXPECT_TRUE(Sh("import -window root '" + dir + "/" + page.file + ".png'"));
   }
+  PreviewChecks(run, folder, dir);
   PostMessageW(form, WM_CLOSE, 0, 0);
   run.PumpUntilExit(20000);
   EXPECT_TRUE(run.exited);

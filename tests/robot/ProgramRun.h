@@ -1,9 +1,9 @@
 // For tests that run Vidorra.exe itself: a program folder assembled from the
 // build outputs (with a working folder "work\" inside), the running program
-// with its message boxes read and answered from outside, and the small window
-// helpers they need. The including CMake target defines VIDORRA_EXE,
-// ZORBEL_EXE, TREBIS_DLL, TREBIS1_DLL, PELLUN_EXE and PLAY_DAT (Linux paths).
-// Windows only.
+// with its message boxes and file dialogs read and answered from outside,
+// and the small window helpers they need. The including CMake target defines
+// VIDORRA_EXE, ZORBEL_EXE, TREBIS_DLL, TREBIS1_DLL, PELLUN_EXE and PLAY_DAT
+// (Linux paths). Windows only.
 #pragma once
 
 #include <windows.h>
@@ -94,6 +94,13 @@ inline HWND VisibleTopWindow(DWORD pid, const wchar_t* cls) {
   detail::Found f{pid, cls};
   EnumWindows(detail::FindTop, reinterpret_cast<LPARAM>(&f));
   return f.hwnd;
+}
+
+// The file-name box of an open or save dialog (#32770 with the combo box
+// cmb13 or the edit edt1 of the common dialogs), null for any other window.
+inline HWND FileNameBox(HWND dialog) {
+  if (HWND combo = GetDlgItem(dialog, 0x47C)) return combo;
+  return GetDlgItem(dialog, 0x480);
 }
 
 // The message of a box: its longest static text.
@@ -277,6 +284,10 @@ struct ProgramRun {
   std::vector<std::string> tips;   // UTF-8 texts of the once-only tips answered, in order
   bool dismissTips = false;        // answer tips with "以后不要再提示" ticked
   bool besideAnother = false;      // start while another instance runs, not ending it first
+  // Answers of the open and save dialogs, in order: a full path is typed
+  // and confirmed, an empty one cancels; with none left a dialog is cancelled.
+  std::vector<std::wstring> fileAnswers;
+  int fileDialogs = 0;  // dialogs answered
   HWND mainForm = nullptr;
   bool exited = false;
   DWORD exitCode = 99;
@@ -316,7 +327,23 @@ struct ProgramRun {
         GetExitCodeProcess(pi.hProcess, &exitCode);
         return;
       }
-      if (HWND box = VisibleTopWindow(pi.dwProcessId, L"#32770")) {
+      HWND dialog = VisibleTopWindow(pi.dwProcessId, L"#32770");
+      if (HWND name = dialog ? FileNameBox(dialog) : nullptr) {
+        std::wstring answer;
+        if (!fileAnswers.empty()) {
+          answer = fileAnswers.front();
+          fileAnswers.erase(fileAnswers.begin());
+        }
+        ++fileDialogs;
+        DWORD_PTR ignored = 0;
+        if (!answer.empty())
+          SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.c_str()), SMTO_ABORTIFHUNG, 2000,
+                              &ignored);
+        PostMessageW(dialog, WM_COMMAND, answer.empty() ? IDCANCEL : IDOK, 0);
+        for (int i = 0; i < 50 && IsWindowVisible(dialog); ++i) Sleep(50);
+        continue;
+      }
+      if (HWND box = dialog) {
         std::wstring text = BoxText(box);
         if (!text.empty()) {
           boxes.push_back(Utf8(text));

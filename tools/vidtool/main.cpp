@@ -1,6 +1,7 @@
 // vidtool: a command-line window on the recording formats library, for
 // developers and tests: encode and decode single frame images, probe and dump
-// recordings. Exit status 0 on success, 1 on failure, 2 on bad usage.
+// recordings, save a recording's frames as pictures, and make an .lx of raw
+// frames for benchmarks. Exit status 0 on success, 1 on failure, 2 on bad usage.
 #include <cstdio>
 #include <cstring>
 
