@@ -144,7 +144,8 @@ endfunction()
 # mutex are global to the Wine prefix, and the program's windows and hot keys
 # need the display to themselves: such tests run one at a time. The program
 # looks for an MP3 codec at start, so they never run while a test has taken
-# ours out of the prefix (wine_mp3_codec).
+# ours out of the prefix (wine_mp3_codec). They record and check in real
+# time, so no other test loads the machine meanwhile (RUN_SERIAL).
 function(vidorra_program_test name sound)
   if(NOT TARGET ${name})
     return()
@@ -163,5 +164,5 @@ function(vidorra_program_test name sound)
     "SCENE_EXE=\"$<TARGET_FILE:scene>\"")
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "${VIDORRA_WINE_ENV};ZORBEL_SOURCE=${sound}"
-    RESOURCE_LOCK "zorbel;display;wine_mp3_codec" TIMEOUT 600)
+    RESOURCE_LOCK "zorbel;display;wine_mp3_codec" RUN_SERIAL TRUE TIMEOUT 600)
 endfunction()

@@ -105,7 +105,8 @@ inline Recording RecordScene(ProgramFolder& folder, const std::vector<std::strin
   }
   ProgramRun& run = *started;
   if (!run.mainForm) {
-    ADD_FAILURE() << "no main form" << (run.boxes.empty() ? "" : ": " + run.boxes.back());
+    ADD_FAILURE() << "no main form" << (run.boxes.empty() ? "" : ": " + run.boxes.back())
+                  << (run.exited ? " (the program ended with code " + std::to_string(run.exitCode) + ")" : "");
     r.boxes = run.boxes;
     return r;
   }

@@ -251,13 +251,18 @@ inline CheckedRecording CheckRecording(const Bytes& file, int captureTarget, int
 // repeated line shows the same picture; a new record a later one, about one
 // interval per line later, and the stretch as a whole keeps to the interval.
 inline void ExpectCodesFollowInterval(const CheckedRecording& c, std::size_t from, std::size_t to) {
+  // On the emulated Wine machine (VIDORRA_GUEST) the scene and the recorder
+  // each may stall for an interval or two.
+  const bool emulated = GetEnvironmentVariableA("VIDORRA_GUEST", nullptr, 0) != 0;
+  const int64_t lag = emulated ? 2 * kStepsPerFrame : kStepsPerFrame * 3 / 4;
   for (std::size_t i = from + 1; i < to; ++i) {
     const int64_t d = c.lineCode[i] - c.lineCode[i - 1];
     if (c.lineRecord[i] == c.lineRecord[i - 1]) continue;
     // A picture is taken when its tick is handled: Wine's timer keeps the
     // period, the handling may lag by part of one.
-    EXPECT_GT(d, 0) << "line " << i << " shows no later picture than line " << i - 1;
-    EXPECT_LE(std::llabs(d - kStepsPerFrame), kStepsPerFrame * 3 / 4)
+    if (emulated) EXPECT_GE(d, 0) << "line " << i << " shows an earlier picture than line " << i - 1;
+    else EXPECT_GT(d, 0) << "line " << i << " shows no later picture than line " << i - 1;
+    EXPECT_LE(std::llabs(d - kStepsPerFrame), lag)
         << "line " << i << ": code " << c.lineCode[i] << " after " << c.lineCode[i - 1];
   }
   if (to > from + 1) {
