@@ -170,10 +170,9 @@ void TMainForm::DeclareMembers(TFormBinder& b) {
   LAYOUT_HANDLER(b, N54Click);
   LAYOUT_HANDLER(b, H2Click);
   LAYOUT_HANDLER(b, X1Click);
-  LAYOUT_HANDLER(b, ToolButton2Click);
-  LAYOUT_HANDLER(b, ToolButton3Click);
-  LAYOUT_HANDLER(b, ToolButton4Click);
-  LAYOUT_HANDLER(b, ToolButton5Click);
+  LAYOUT_HANDLER(b, N22Click);
+  LAYOUT_HANDLER(b, N23Click);
+  LAYOUT_HANDLER(b, N24Click);
   LAYOUT_HANDLER(b, ToolButton10Click);
   declareBrowserMembers(b);
   LAYOUT_HANDLER(b, N1001Click);

@@ -121,10 +121,9 @@ public:
   void N54Click(TObject* Sender);
   void H2Click(TObject* Sender);
   void X1Click(TObject* Sender);
-  void ToolButton2Click(TObject* Sender);
-  void ToolButton3Click(TObject* Sender);
-  void ToolButton4Click(TObject* Sender);
-  void ToolButton5Click(TObject* Sender);
+  void N22Click(TObject* Sender);
+  void N23Click(TObject* Sender);
+  void N24Click(TObject* Sender);
   void ToolButton10Click(TObject* Sender);
   // The recording list's file operations and the menus that fit the
   // selection (RecordingFileOps_win.cpp), and the tool menus' gates

@@ -141,10 +141,10 @@ void TMainForm::CheckBox29Click(TObject* Sender) {
 
 void TMainForm::N54Click(TObject* Sender) { N54->SetChecked(!N54->Checked()); }
 
-// The toolbar's recording commands travel as the hot-key message, as the
-// keys themselves do.
-void TMainForm::ToolButton2Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
-void TMainForm::ToolButton3Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyPause, 0); }
-void TMainForm::ToolButton4Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
-void TMainForm::ToolButton5Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeySingleFrame, 0); }
+// The recording commands of the toolbar and the "录像模式" menu travel as the
+// hot-key message, as the keys themselves do: start and stop, pause and
+// continue, a single frame.
+void TMainForm::N22Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyStartStop, 0); }
+void TMainForm::N23Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeyPause, 0); }
+void TMainForm::N24Click(TObject* Sender) { SendMessageW(Handle(), WM_HOTKEY, hotKeySingleFrame, 0); }
 void TMainForm::ToolButton10Click(TObject* Sender) { PostMessageW(Handle(), WM_OPEN_HELP, 0, 0); }
