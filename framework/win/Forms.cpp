@@ -411,7 +411,9 @@ LRESULT RobotMenuCommand(TForm* form, TMainMenu* menu, ATOM atom) {
     AnsiString part = nextPart();
     TMenuItem* next = nullptr;
     for (int i = 0; i < item->Count() && !next; ++i)
-      if (item->Items(i)->Visible() && PlainCaption(item->Items(i)->Caption()) == PlainCaption(part)) next = item->Items(i);
+      if (item->Items(i)->Visible() &&
+          (PlainCaption(item->Items(i)->Caption()) == PlainCaption(part) || item->Items(i)->Name() == part))
+        next = item->Items(i);
     if (!next || !next->Enabled()) return 0;
     if (next->Count() > 0) next->Click();
     item = next;

@@ -443,16 +443,6 @@ void WritePreviewRecordings(const std::wstring& work) {
   WriteBytes(work + L"many.lx", lxwrite::build(small, SmallFrames(), lines));
 }
 
-// A menu item of the main window by its path, as the robot chooses it.
-bool ChooseMenu(HWND form, const std::wstring& path) {
-  const UINT request = RegisterWindowMessageW(L"VidorraRobotMenu");
-  ATOM atom = GlobalAddAtomW(path.c_str());
-  DWORD_PTR id = 0;
-  const bool sent = SendMessageTimeoutW(form, request, atom, 0, SMTO_ABORTIFHUNG, 5000, &id) != 0;
-  GlobalDeleteAtom(atom);
-  return sent && id != 0;
-}
-
 // A recording of the list selected as a click selects it (the list tells
 // its form); done when the trial bar took the recording's last frame number.
 bool SelectRecording(ProgramRun& run, const wchar_t* name, int lastFrame) {

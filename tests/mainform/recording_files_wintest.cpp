@@ -199,17 +199,12 @@ private:
   ProgramRun& run_;
 };
 
-// Chooses a menu item as the robot does (Wine keeps menus inside their
-// process: the form finds the item and opens each submenu on the way, or
-// the named popup menu). False when no such shown and enabled item exists.
+// Chooses a menu item as the robot does, saying which (a run that hangs
+// shows how far it came).
 bool Menu(HWND form, const std::wstring& path) {
-  static const UINT request = RegisterWindowMessageW(L"VidorraRobotMenu");
-  ATOM atom = GlobalAddAtomW(path.c_str());
-  DWORD_PTR id = 0;
-  SendMessageTimeoutW(form, request, atom, 0, SMTO_ABORTIFHUNG, 5000, &id);
-  GlobalDeleteAtom(atom);
-  std::fprintf(stderr, "menu %s: %s\n", Utf8(path).c_str(), id ? "chosen" : "not there");
-  return id != 0;
+  const bool chosen = ChooseMenu(form, path);
+  std::fprintf(stderr, "menu %s: %s\n", Utf8(path).c_str(), chosen ? "chosen" : "not there");
+  return chosen;
 }
 
 // A tool form of the process by its caption, while it is shown.

@@ -154,6 +154,19 @@ inline LRESULT RecorderState(HWND form) {
   return static_cast<LRESULT>(answer);
 }
 
+// Chooses a menu item of a form as the robot does (Wine keeps menus inside
+// their process: the form finds the item by the captions or names on its
+// path, opening each submenu on the way, or the named popup menu first).
+// False when no such shown and enabled item exists.
+inline bool ChooseMenu(HWND form, const std::wstring& path) {
+  static const UINT request = RegisterWindowMessageW(L"VidorraRobotMenu");
+  ATOM atom = GlobalAddAtomW(path.c_str());
+  DWORD_PTR id = 0;
+  const bool sent = SendMessageTimeoutW(form, request, atom, 0, SMTO_ABORTIFHUNG, 5000, &id) != 0;
+  GlobalDeleteAtom(atom);
+  return sent && id != 0;
+}
+
 inline std::string ReadFileBytes(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
