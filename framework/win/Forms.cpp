@@ -379,7 +379,8 @@ AnsiString PlainCaption(const AnsiString& text) {
 }
 
 // The robot's request "choose the menu item at this path" (a global atom
-// with "item/item", UTF-16): menu handles cannot be read across processes
+// with "item/item", UTF-16; an item by its caption or, where the caption
+// holds a slash, its component name): menu handles cannot be read across processes
 // under Wine, so the form looks the item up itself. Each submenu on the way
 // opens as the user's would (its item's OnClick). A path may begin with the
 // name of one of the form's popup menus, which then opens as a right click
