@@ -29,20 +29,6 @@ void checkZoomItem(TMainForm& f, TMenuItem* item) {
   f.drawPreview();
 }
 
-// The custom caption as the form keeps it.
-CustomInfo previewCaption(const TMainForm& f) {
-  CustomInfo info;
-  info.x = f.infoX;
-  info.y = f.infoY;
-  info.text = f.infoText;
-  if (!f.infoFontName.IsEmpty()) info.font.name = f.infoFontName;
-  if (f.infoFontSize > 0) info.font.size = f.infoFontSize;
-  info.font.color = static_cast<uint32_t>(f.infoFontColor);
-  info.font.style = (f.infoBold ? 1 : 0) | (f.infoItalic ? 2 : 0) | (f.infoUnderline ? 4 : 0) |
-                    (f.infoStrikeOut ? 8 : 0);
-  return info;
-}
-
 struct MessageBoxHost : FormatsHost {
   void showMessage(const AnsiString& text) override { ShowMessage(text); }
 };
@@ -57,7 +43,7 @@ void TMainForm::drawPreview() {
   if (CheckBox12->Checked() && !previewBitmap->Empty()) {
     if (!previewScratchBitmap) previewScratchBitmap = new TBitmap();
     previewScratchBitmap->Assign(*previewBitmap);
-    CustomInfo info = previewCaption(*this);
+    CustomInfo info = customInfoOf(*this);
     drawCustomInfo(*previewScratchBitmap, info);
     infoTextWidth = info.textWidth;
     infoTextHeight = info.textHeight;

@@ -373,3 +373,8 @@ extern GetNowCursorProc getNowCursorProc;
 extern SetcxProc setcxProc;
 // The header of the recording being made, filled by its start.
 extern LxHeader recordHeader;
+
+// The custom caption as the form keeps it (text, font, position, corner and
+// margins): what recorded frames and the preview draw.
+struct CustomInfo;
+CustomInfo customInfoOf(const TMainForm& form);

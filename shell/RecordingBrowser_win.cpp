@@ -38,19 +38,6 @@ public:
 
 bool askYesNo(const AnsiString& question) { return Application->MessageBox(question, kTitle, MB_YESNO) == IDYES; }
 
-CustomInfo captionOf(const TMainForm& form) {
-  CustomInfo info;
-  info.x = form.infoX;
-  info.y = form.infoY;
-  info.text = form.infoText;
-  if (!form.infoFontName.IsEmpty()) info.font.name = form.infoFontName;
-  if (form.infoFontSize > 0) info.font.size = form.infoFontSize;
-  info.font.color = static_cast<uint32_t>(form.infoFontColor);
-  info.font.style = (form.infoBold ? 1 : 0) | (form.infoItalic ? 2 : 0) | (form.infoUnderline ? 4 : 0) |
-                    (form.infoStrikeOut ? 8 : 0);
-  return info;
-}
-
 // The first frame's pixels behind a BITMAPINFOHEADER (and its palette), drawn
 // 1:1 into the preview when the header is one a picture can have here.
 void takeFirstFrame(TBitmap& preview, const BITMAPINFOHEADER* h) {
@@ -298,7 +285,7 @@ bool TMainForm::showLx() {
   CheckBox14->SetEnabled(cursor);
   Edit13->SetEnabled(cursor);
   if (view.hasFrame && CheckBox10->Checked()) {
-    CustomInfo info = captionOf(*this);
+    CustomInfo info = customInfoOf(*this);
     drawCustomInfo(*previewBitmap, info);
     infoTextWidth = info.textWidth;
     infoTextHeight = info.textHeight;

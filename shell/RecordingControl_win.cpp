@@ -152,22 +152,6 @@ bool readInt(TEdit* edit, int& value) {
   }
 }
 
-// The custom caption as the form keeps it.
-CustomInfo customInfoOf(const TMainForm& form) {
-  CustomInfo info;
-  info.x = form.infoX;
-  info.y = form.infoY;
-  info.text = form.infoText;
-  if (!form.infoFontName.IsEmpty()) info.font.name = form.infoFontName;
-  if (form.infoFontSize > 0) info.font.size = form.infoFontSize;
-  info.font.color = static_cast<uint32_t>(form.infoFontColor);
-  info.font.style = (form.infoBold ? 1 : 0) | (form.infoItalic ? 2 : 0) | (form.infoUnderline ? 4 : 0) |
-                    (form.infoStrikeOut ? 8 : 0);
-  info.corner = form.infoCorner;
-  info.marginX = form.infoMarginX;
-  info.marginY = form.infoMarginY;
-  return info;
-}
 
 // The date/time caption's look as the settings keep it (position, free
 // position, and, once a font was ever chosen, the background, font and
@@ -706,4 +690,20 @@ void installRecordingControl(TMainForm& form) {
   form.onHookClick = [control](TMessage& m) { control->onClick(m); };
   form.onEndSession = [control](TMessage& m) { control->onEndSession(m); };
   form.onQueryRecordState = [control](TMessage& m) { m.Result = control->queryAnswer(); };
+}
+
+CustomInfo customInfoOf(const TMainForm& form) {
+  CustomInfo info;
+  info.x = form.infoX;
+  info.y = form.infoY;
+  info.text = form.infoText;
+  if (!form.infoFontName.IsEmpty()) info.font.name = form.infoFontName;
+  if (form.infoFontSize > 0) info.font.size = form.infoFontSize;
+  info.font.color = static_cast<uint32_t>(form.infoFontColor);
+  info.font.style = (form.infoBold ? 1 : 0) | (form.infoItalic ? 2 : 0) | (form.infoUnderline ? 4 : 0) |
+                    (form.infoStrikeOut ? 8 : 0);
+  info.corner = form.infoCorner;
+  info.marginX = form.infoMarginX;
+  info.marginY = form.infoMarginY;
+  return info;
 }
